@@ -34,3 +34,14 @@ function(vx_pe_check name target machine)
                      $<TARGET_FILE:${target}> ${machine} ${ARGN})
     set_tests_properties(${name} PROPERTIES LABELS pe)
 endfunction()
+
+# Adds every direct subfolder that has a CMakeLists.txt, so each piece owns its folder.
+macro(vx_add_subfolders)
+    file(GLOB _vx_subs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} *)
+    foreach(_vx_sub IN LISTS _vx_subs)
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_vx_sub}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_vx_sub}/CMakeLists.txt)
+            add_subdirectory(${_vx_sub})
+        endif()
+    endforeach()
+endmacro()
