@@ -9,7 +9,8 @@ void Put16(std::uint8_t*& p, std::uint16_t v) {
     p += 2;
 }
 void Put32(std::uint8_t*& p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
     p += 4;
 }
 std::uint16_t Get16(const std::uint8_t*& p) {
@@ -19,7 +20,8 @@ std::uint16_t Get16(const std::uint8_t*& p) {
 }
 std::uint32_t Get32(const std::uint8_t*& p) {
     std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
     p += 4;
     return v;
 }

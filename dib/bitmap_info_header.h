@@ -32,6 +32,8 @@ struct BitmapInfoHeader {
 };
 
 // Bytes in one 24-bit row of `width` pixels, padded to a multiple of four.
-constexpr std::uint32_t RowStride24(std::uint32_t width) { return ((24 * width + 31) / 32) * 4; }
+constexpr std::uint32_t RowStride24(std::uint32_t width) {
+    return ((24 * width + 31) / 32) * 4;
+}
 
 }  // namespace vx

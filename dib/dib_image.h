@@ -15,7 +15,7 @@
 namespace vx {
 
 class DibImage {
-public:
+  public:
     // Largest width or height accepted, far above any picture the system meets;
     // keeps every size computation well inside 32 bits.
     static constexpr std::int32_t kMaxSide = 16384;
@@ -46,7 +46,7 @@ public:
     // The whole packed block: header and rows.
     std::span<const std::uint8_t> bytes() const { return block_; }
 
-private:
+  private:
     std::vector<std::uint8_t> block_;
 };
 

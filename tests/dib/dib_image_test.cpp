@@ -11,9 +11,9 @@ TEST(DibImage, CreateLaysOutThePackedBlock) {
     // 5 pixels * 3 bytes = 15, padded to 16.
     EXPECT_EQ(image->stride(), 16u);
     ASSERT_EQ(image->bytes().size(), 40u + 3 * 16);
-    const std::uint8_t expected[40] = {40, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0, 1, 0, 24, 0,
-                                       0,  0, 0, 0, 48, 0, 0, 0, 0x13, 0x0B, 0, 0,
-                                       0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t expected[40] = {40,   0,    0, 0, 5, 0, 0,  0, 3, 0, 0,    0,    1, 0,
+                                       24,   0,    0, 0, 0, 0, 48, 0, 0, 0, 0x13, 0x0B, 0, 0,
+                                       0x13, 0x0B, 0, 0, 0, 0, 0,  0, 0, 0, 0,    0};
     EXPECT_TRUE(std::equal(expected, expected + 40, image->bytes().begin()));
     // Top row is stored last.
     EXPECT_EQ(image->RowFromTop(0), image->pixels() + 2 * 16);
