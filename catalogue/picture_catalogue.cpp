@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "catalogue/make_thumbnail.h"
 

@@ -3,6 +3,7 @@
 // mark, the grid thumbnail and the header that describes the full picture. Entries
 // are created, linked and destroyed only by the catalogue; everyone else reads them.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dib/bitmap_info_header.h"
