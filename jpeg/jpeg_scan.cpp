@@ -1,0 +1,296 @@
+// DecodeScan: the entropy-coded data after SOS turned into pixels. Huffman codes
+// are matched exactly as the canonical rows define them (shortest matching length
+// first); codes of up to 9 bits are found with one table look-up, and for AC
+// coefficients whose code and value fit in 9 bits the look-up yields the run and
+// the value at once. Longer codes are matched row by row.
+
+#include <cstring>
+
+#include "jpeg/jpeg_decoder.h"
+#include "jpeg/jpeg_internal.h"
+#include "jpeg/jpeg_kernels.h"
+
+namespace vx {
+
+namespace {
+
+constexpr int kLookupBits = 9;
+constexpr int kDcMaxCodeLength = 12;
+constexpr int kAcMaxCodeLength = 16;
+// Largest DC difference size taken: the value bits must fit the 16 bits that
+// hold them.
+constexpr unsigned kDcMaxSize = 16;
+
+// The symbol of `code` of length `len`, or -1 when the row has no such code.
+inline int MatchRow(const HuffmanTable& table, const std::uint8_t* symbols, int len,
+                    std::uint32_t code) {
+    const HuffmanLength& row = table.rows[len - 1];
+    if (row.maxCode == 0xFFFF || code < row.minCode || code > row.maxCode) {
+        return -1;
+    }
+    return symbols[(row.firstIndex + code - row.minCode) & 0xFF];
+}
+
+struct LookupEntry {
+    std::int16_t value;  // AC: the coefficient, when totalBits is set
+    std::uint8_t symbol;
+    std::uint8_t codeBits;   // 0: no code of up to 9 bits starts here
+    std::uint8_t totalBits;  // AC: code and value bits together, 0 if they do not fit
+};
+
+struct FastTable {
+    const HuffmanTable* table;
+    const std::uint8_t* symbols;
+    LookupEntry lookup[1 << kLookupBits];
+
+    void Build(const HuffmanTable& t, const std::uint8_t* syms, bool ac) {
+        table = &t;
+        symbols = syms;
+        for (std::uint32_t p = 0; p < (1u << kLookupBits); ++p) {
+            LookupEntry e{0, 0, 0, 0};
+            for (int len = 1; len <= kLookupBits; ++len) {
+                const int sym = MatchRow(t, syms, len, p >> (kLookupBits - len));
+                if (sym < 0) {
+                    continue;
+                }
+                e.symbol = static_cast<std::uint8_t>(sym);
+                e.codeBits = static_cast<std::uint8_t>(len);
+                const int size = sym & 15;
+                if (ac && size > 0 && len + size <= kLookupBits) {
+                    const std::uint32_t bits =
+                        (p >> (kLookupBits - len - size)) & ((1u << size) - 1);
+                    const std::int32_t v =
+                        (bits >> (size - 1)) != 0
+                            ? static_cast<std::int32_t>(bits)
+                            : static_cast<std::int32_t>(bits) - ((1 << size) - 1);
+                    e.value = static_cast<std::int16_t>(v);
+                    e.totalBits = static_cast<std::uint8_t>(len + size);
+                }
+                break;
+            }
+            lookup[p] = e;
+        }
+    }
+};
+
+// MSB-first bit reader over the entropy-coded data. The byte after every FF is
+// skipped unread (the 00 of byte stuffing). Bytes are fetched in pairs, as a
+// 16-bit reader would, and the position after each pair is remembered, so that
+// the position reached by a reader that fetches only on demand is known exactly:
+// it decides whether the data sufficed and where parsing goes on after the scan.
+// Bytes past the end read as zero and are never touched.
+class BitReader {
+  public:
+    BitReader(const std::uint8_t* data, std::uint32_t length, std::uint32_t pos)
+        : data_(data), length_(length), pos_(pos) {
+        ring_[0] = pos;
+    }
+
+    void Fill() {
+        if (nbits_ > 48) {
+            return;
+        }
+        if (pos_ <= length_ && length_ - pos_ >= 16) {
+            do {
+                const std::uint32_t b0 = data_[pos_++];
+                pos_ += b0 == 0xFF;
+                const std::uint32_t b1 = data_[pos_++];
+                pos_ += b1 == 0xFF;
+                Push((b0 << 8) | b1);
+            } while (nbits_ <= 48);
+        } else {
+            do {
+                const std::uint32_t b0 = Byte();
+                const std::uint32_t b1 = Byte();
+                Push((b0 << 8) | b1);
+            } while (nbits_ <= 48);
+        }
+    }
+
+    // At least 32 bits are available after Fill().
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(acc_ >> (64 - n)); }
+    void Skip(int n) {
+        acc_ <<= n;
+        nbits_ -= n;
+    }
+    int available() const { return nbits_; }
+    bool PastEnd() const { return pos_ > length_; }
+    // The position of an on-demand 16-bit reader that has taken the same bits.
+    std::uint32_t DemandPosition() const {
+        return ring_[(pairs_ - static_cast<std::uint32_t>(nbits_) / 16) & 7];
+    }
+
+  private:
+    std::uint32_t Byte() {
+        if (pos_ >= length_) {
+            ++pos_;
+            return 0;
+        }
+        const std::uint32_t b = data_[pos_++];
+        pos_ += b == 0xFF;
+        return b;
+    }
+    void Push(std::uint32_t pair) {
+        acc_ |= static_cast<std::uint64_t>(pair) << (48 - nbits_);
+        nbits_ += 16;
+        ring_[++pairs_ & 7] = pos_;
+    }
+
+    const std::uint8_t* data_;
+    std::uint32_t length_;
+    std::uint32_t pos_;
+    std::uint64_t acc_ = 0;
+    int nbits_ = 0;
+    std::uint32_t pairs_ = 0;
+    std::uint32_t ring_[8] = {};
+};
+
+// Matches a code longer than the look-up covers, up to `maxLen` bits.
+inline bool MatchLong(const FastTable& t, BitReader& br, int maxLen, unsigned& symbol) {
+    for (int len = kLookupBits + 1; len <= maxLen; ++len) {
+        const int sym = MatchRow(*t.table, t.symbols, len, br.Peek(len));
+        if (sym >= 0) {
+            br.Skip(len);
+            symbol = static_cast<unsigned>(sym);
+            return true;
+        }
+    }
+    return false;
+}
+
+inline std::int32_t ReadValue(BitReader& br, unsigned size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::uint32_t bits = br.Peek(static_cast<int>(size));
+    br.Skip(static_cast<int>(size));
+    return (bits >> (size - 1)) != 0 ? static_cast<std::int32_t>(bits)
+                                     : static_cast<std::int32_t>(bits - ((1u << size) - 1));
+}
+
+struct ComponentTables {
+    FastTable dc;
+    FastTable ac;
+    std::uint32_t quant[64];  // in zig-zag order
+};
+
+// Decodes one block's coefficients, dequantised, into `block` (zero on entry).
+// Returns the mask of rows that may be non-zero, or 0 on failure.
+inline unsigned DecodeBlock(BitReader& br, ComponentTables& t, std::uint32_t& predictor,
+                            std::int32_t* block) {
+    br.Fill();
+    unsigned symbol;
+    const LookupEntry& d = t.dc.lookup[br.Peek(kLookupBits)];
+    if (d.codeBits != 0) {
+        br.Skip(d.codeBits);
+        symbol = d.symbol;
+    } else if (!MatchLong(t.dc, br, kDcMaxCodeLength, symbol)) {
+        return 0;
+    }
+    if (symbol > kDcMaxSize) {
+        return 0;
+    }
+    predictor += static_cast<std::uint32_t>(ReadValue(br, symbol));
+    block[0] = static_cast<std::int32_t>(predictor * t.quant[0]);
+
+    unsigned rows = 1;
+    int k = 1;
+    while (k < 64) {
+        if (br.available() < 32) {
+            br.Fill();
+        }
+        const LookupEntry& e = t.ac.lookup[br.Peek(kLookupBits)];
+        std::int32_t v;
+        if (e.totalBits != 0) {
+            br.Skip(e.totalBits);
+            symbol = e.symbol;
+            v = e.value;
+        } else {
+            if (e.codeBits != 0) {
+                br.Skip(e.codeBits);
+                symbol = e.symbol;
+            } else if (!MatchLong(t.ac, br, kAcMaxCodeLength, symbol)) {
+                return 0;
+            }
+            const unsigned size = symbol & 15;
+            const unsigned run = symbol >> 4;
+            if (size == 0 && run == 0) {
+                break;  // end of block
+            }
+            if (size == 0 && run == 15) {
+                if (k > 48) {
+                    return 0;
+                }
+                k += 16;
+                continue;
+            }
+            v = ReadValue(br, size);
+        }
+        k += static_cast<int>(symbol >> 4);
+        if (k > 63) {
+            return 0;
+        }
+        const unsigned n = kZigzag[k];
+        block[n] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * t.quant[k]);
+        rows |= 1u << (n >> 3);
+        ++k;
+    }
+    return rows;
+}
+
+}  // namespace
+
+bool JpegDecoder::DecodeScan(Stream& s) {
+    // The entropy-coded data is taken only after a frame, a scan header and the
+    // tables the scan selects; a second scan would fall outside the picture.
+    if (!haveScanHeader || !haveFrame || pixels_ == nullptr || mcuCounter != 0) {
+        return Fail(JpegStatus::NotDecodable);
+    }
+    ComponentTables tables[3];
+    for (int i = 0; i < 3; ++i) {
+        const unsigned dcNumber = scanSelectors[2 * i];
+        const unsigned acNumber = scanSelectors[2 * i + 1];
+        if (dcNumber > 1 || acNumber > 1 || !dcDefined[dcNumber] || !acDefined[acNumber] ||
+            !quantDefined[componentQuant[i]]) {
+            return Fail(JpegStatus::NotDecodable);
+        }
+        tables[i].dc.Build(dcTables[dcNumber], s.data + symbolOffsets[dcNumber], false);
+        tables[i].ac.Build(acTables[acNumber], s.data + symbolOffsets[2 + acNumber], true);
+        for (int k = 0; k < 64; ++k) {
+            tables[i].quant[k] = quantTables[componentQuant[i]][kZigzag[k]];
+        }
+    }
+
+    BitReader br(s.data, s.length, s.pos);
+    alignas(64) std::int32_t blocks[4][64];
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(frameWidth) * 3;
+    const int mcuRows = frameHeight / 8;
+    const int mcuColumns = frameWidth / 16;
+    for (int mr = 0; mr < mcuRows; ++mr) {
+        // The MCU row's top pixel row, counted from the start of the bottom-up rows.
+        std::uint8_t* top = pixels_ + (frameHeight - 1 - 8 * mr) * rowBytes;
+        for (int mc = 0; mc < mcuColumns; ++mc) {
+            std::memset(blocks, 0, sizeof blocks);
+            unsigned rows[4];
+            for (int b = 0; b < 4; ++b) {
+                const int comp = b == 0 ? 0 : b - 1;
+                rows[b] = DecodeBlock(br, tables[comp], dcPredictors[comp], blocks[b]);
+                if (rows[b] == 0) {
+                    return Fail(JpegStatus::NotDecodable);
+                }
+            }
+            for (int b = 0; b < 4; ++b) {
+                InverseDct(blocks[b], rows[b]);
+            }
+            if (br.PastEnd() && br.DemandPosition() > s.length) {
+                return Fail(JpegStatus::NotDecodable);
+            }
+            ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes);
+            mcuCounter += 2;
+        }
+    }
+    s.pos = br.DemandPosition();
+    return true;
+}
+
+}  // namespace vx
