@@ -125,8 +125,10 @@ const std::uint8_t* JpegDecoder::DecodeFile(const std::string& path) {
         status_ = JpegStatus::CannotOpen;
         return nullptr;
     }
+    // A first byte read tells an unreadable file (a folder, say) from a stream.
+    const int first = std::fgetc(file);
     long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
+    if (!(first == EOF && std::ferror(file)) && std::fseek(file, 0, SEEK_END) == 0) {
         size = std::ftell(file);
     }
     if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {

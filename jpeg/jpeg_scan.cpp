@@ -4,6 +4,7 @@
 // coefficients whose code and value fit in 9 bits the look-up yields the run and
 // the value at once. Longer codes are matched row by row.
 
+#include <algorithm>
 #include <cstring>
 
 #include "jpeg/jpeg_decoder.h"
@@ -43,32 +44,42 @@ struct FastTable {
     const std::uint8_t* symbols;
     LookupEntry lookup[1 << kLookupBits];
 
+    // Entry p holds the shortest code that the first bits of p match, as the
+    // row-by-row matching finds it.
     void Build(const HuffmanTable& t, const std::uint8_t* syms, bool ac) {
         table = &t;
         symbols = syms;
-        for (std::uint32_t p = 0; p < (1u << kLookupBits); ++p) {
-            LookupEntry e{0, 0, 0, 0};
-            for (int len = 1; len <= kLookupBits; ++len) {
-                const int sym = MatchRow(t, syms, len, p >> (kLookupBits - len));
-                if (sym < 0) {
-                    continue;
-                }
-                e.symbol = static_cast<std::uint8_t>(sym);
-                e.codeBits = static_cast<std::uint8_t>(len);
-                const int size = sym & 15;
-                if (ac && size > 0 && len + size <= kLookupBits) {
-                    const std::uint32_t bits =
-                        (p >> (kLookupBits - len - size)) & ((1u << size) - 1);
-                    const std::int32_t v =
-                        (bits >> (size - 1)) != 0
-                            ? static_cast<std::int32_t>(bits)
-                            : static_cast<std::int32_t>(bits) - ((1 << size) - 1);
-                    e.value = static_cast<std::int16_t>(v);
-                    e.totalBits = static_cast<std::uint8_t>(len + size);
-                }
-                break;
+        for (auto& e : lookup) {
+            e = LookupEntry{0, 0, 0, 0};
+        }
+        for (int len = 1; len <= kLookupBits; ++len) {
+            const HuffmanLength& row = t.rows[len - 1];
+            if (row.maxCode == 0xFFFF) {
+                continue;
             }
-            lookup[p] = e;
+            const std::uint32_t last = std::min<std::uint32_t>(row.maxCode, (1u << len) - 1);
+            for (std::uint32_t code = row.minCode; code <= last; ++code) {
+                const int sym = MatchRow(t, syms, len, code);
+                const int size = sym & 15;
+                const int shift = kLookupBits - len;
+                for (std::uint32_t p = code << shift; p < (code + 1) << shift; ++p) {
+                    LookupEntry& e = lookup[p];
+                    if (e.codeBits != 0) {
+                        continue;
+                    }
+                    e.symbol = static_cast<std::uint8_t>(sym);
+                    e.codeBits = static_cast<std::uint8_t>(len);
+                    if (ac && size > 0 && len + size <= kLookupBits) {
+                        const std::uint32_t bits =
+                            (p >> (kLookupBits - len - size)) & ((1u << size) - 1);
+                        e.value = static_cast<std::int16_t>((bits >> (size - 1)) != 0
+                                                                ? static_cast<std::int32_t>(bits)
+                                                                : static_cast<std::int32_t>(bits) -
+                                                                      ((1 << size) - 1));
+                        e.totalBits = static_cast<std::uint8_t>(len + size);
+                    }
+                }
+            }
         }
     }
 };
@@ -169,22 +180,22 @@ inline std::int32_t ReadValue(BitReader& br, unsigned size) {
 }
 
 struct ComponentTables {
-    FastTable dc;
-    FastTable ac;
+    const FastTable* dc;
+    const FastTable* ac;
     std::uint32_t quant[64];  // in zig-zag order
 };
 
 // Decodes one block's coefficients, dequantised, into `block` (zero on entry).
 // Returns the mask of rows that may be non-zero, or 0 on failure.
-inline unsigned DecodeBlock(BitReader& br, ComponentTables& t, std::uint32_t& predictor,
+inline unsigned DecodeBlock(BitReader& br, const ComponentTables& t, std::uint32_t& predictor,
                             std::int32_t* block) {
     br.Fill();
     unsigned symbol;
-    const LookupEntry& d = t.dc.lookup[br.Peek(kLookupBits)];
+    const LookupEntry& d = t.dc->lookup[br.Peek(kLookupBits)];
     if (d.codeBits != 0) {
         br.Skip(d.codeBits);
         symbol = d.symbol;
-    } else if (!MatchLong(t.dc, br, kDcMaxCodeLength, symbol)) {
+    } else if (!MatchLong(*t.dc, br, kDcMaxCodeLength, symbol)) {
         return 0;
     }
     if (symbol > kDcMaxSize) {
@@ -199,7 +210,7 @@ inline unsigned DecodeBlock(BitReader& br, ComponentTables& t, std::uint32_t& pr
         if (br.available() < 32) {
             br.Fill();
         }
-        const LookupEntry& e = t.ac.lookup[br.Peek(kLookupBits)];
+        const LookupEntry& e = t.ac->lookup[br.Peek(kLookupBits)];
         std::int32_t v;
         if (e.totalBits != 0) {
             br.Skip(e.totalBits);
@@ -209,7 +220,7 @@ inline unsigned DecodeBlock(BitReader& br, ComponentTables& t, std::uint32_t& pr
             if (e.codeBits != 0) {
                 br.Skip(e.codeBits);
                 symbol = e.symbol;
-            } else if (!MatchLong(t.ac, br, kAcMaxCodeLength, symbol)) {
+            } else if (!MatchLong(*t.ac, br, kAcMaxCodeLength, symbol)) {
                 return 0;
             }
             const unsigned size = symbol & 15;
@@ -246,6 +257,10 @@ bool JpegDecoder::DecodeScan(Stream& s) {
     if (!haveScanHeader || !haveFrame || pixels_ == nullptr || mcuCounter != 0) {
         return Fail(JpegStatus::NotDecodable);
     }
+    // One look-up per table the scan selects, shared by the components using it.
+    FastTable dc[2];
+    FastTable ac[2];
+    bool built[2][2] = {};
     ComponentTables tables[3];
     for (int i = 0; i < 3; ++i) {
         const unsigned dcNumber = scanSelectors[2 * i];
@@ -254,8 +269,16 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             !quantDefined[componentQuant[i]]) {
             return Fail(JpegStatus::NotDecodable);
         }
-        tables[i].dc.Build(dcTables[dcNumber], s.data + symbolOffsets[dcNumber], false);
-        tables[i].ac.Build(acTables[acNumber], s.data + symbolOffsets[2 + acNumber], true);
+        if (!built[0][dcNumber]) {
+            dc[dcNumber].Build(dcTables[dcNumber], s.data + symbolOffsets[dcNumber], false);
+            built[0][dcNumber] = true;
+        }
+        if (!built[1][acNumber]) {
+            ac[acNumber].Build(acTables[acNumber], s.data + symbolOffsets[2 + acNumber], true);
+            built[1][acNumber] = true;
+        }
+        tables[i].dc = &dc[dcNumber];
+        tables[i].ac = &ac[acNumber];
         for (int k = 0; k < 64; ++k) {
             tables[i].quant[k] = quantTables[componentQuant[i]][kZigzag[k]];
         }
