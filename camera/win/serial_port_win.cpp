@@ -6,7 +6,7 @@ namespace vx {
 namespace {
 
 class WinSerialPort final : public SerialPort {
-public:
+  public:
     explicit WinSerialPort(HANDLE handle) : handle_(handle) {
         // Each transfer sets only its own direction; the other keeps what the port had.
         GetCommTimeouts(handle_, &timeouts_);
@@ -18,7 +18,8 @@ public:
     bool GetLineSettings(LineSettings& settings) override {
         DCB dcb{};
         dcb.DCBlength = sizeof(dcb);
-        if (!GetCommState(handle_, &dcb)) return false;
+        if (!GetCommState(handle_, &dcb))
+            return false;
         dcb_ = dcb;
         haveDcb_ = true;
         settings.baudRate = dcb.BaudRate;
@@ -32,14 +33,16 @@ public:
         // Every field but these four stays as the port had it.
         if (!haveDcb_) {
             LineSettings current;
-            if (!GetLineSettings(current)) return false;
+            if (!GetLineSettings(current))
+                return false;
         }
         DCB dcb = dcb_;
         dcb.BaudRate = settings.baudRate;
         dcb.ByteSize = settings.byteSize;
         dcb.Parity = settings.parity;
         dcb.StopBits = settings.stopBits;
-        if (!SetCommState(handle_, &dcb)) return false;
+        if (!SetCommState(handle_, &dcb))
+            return false;
         dcb_ = dcb;
         return true;
     }
@@ -77,9 +80,10 @@ public:
 
     bool Purge(std::uint32_t flags) override { return PurgeComm(handle_, flags) != FALSE; }
 
-private:
+  private:
     bool Apply(const COMMTIMEOUTS& next) {
-        if (!SetCommTimeouts(handle_, const_cast<COMMTIMEOUTS*>(&next))) return false;
+        if (!SetCommTimeouts(handle_, const_cast<COMMTIMEOUTS*>(&next)))
+            return false;
         timeouts_ = next;
         return true;
     }
@@ -100,7 +104,8 @@ static_assert(LineSettings::kNoParity == NOPARITY && LineSettings::kTwoStopBits 
 std::unique_ptr<SerialPort> WinSerialPortSystem::Open(const std::string& name) {
     const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
     return std::make_unique<WinSerialPort>(handle);
 }
 

@@ -10,7 +10,7 @@
 namespace vx {
 
 class WinSerialPortSystem final : public SerialPortSystem {
-public:
+  public:
     // "COM1", "COM2": read and write, not shared, existing devices only.
     std::unique_ptr<SerialPort> Open(const std::string& name) override;
 };

@@ -22,7 +22,8 @@ using StiCreateInstanceWProc = HRESULT(WINAPI*)(HINSTANCE, DWORD, IStillImageW**
 StiCreateInstanceWProc LoadStiCreateInstance() {
     static const StiCreateInstanceWProc proc = [] {
         HMODULE sti = LoadLibraryA("sti.dll");
-        if (sti == nullptr) return StiCreateInstanceWProc{};
+        if (sti == nullptr)
+            return StiCreateInstanceWProc{};
         return reinterpret_cast<StiCreateInstanceWProc>(
             reinterpret_cast<void*>(GetProcAddress(sti, "StiCreateInstanceW")));
     }();
@@ -30,7 +31,8 @@ StiCreateInstanceWProc LoadStiCreateInstance() {
 }
 
 std::string ToAnsiDescription(LPCWSTR description) {
-    if (description == nullptr) return {};
+    if (description == nullptr)
+        return {};
     char buffer[kDescriptionBufferSize] = {};
     // A description too long for the buffer comes back cut: it matches nothing anyway.
     WideCharToMultiByte(CP_ACP, 0, description, -1, buffer, kDescriptionBufferSize, nullptr,
@@ -40,7 +42,7 @@ std::string ToAnsiDescription(LPCWSTR description) {
 }
 
 class WinStillImageDevice final : public StillImageDevice {
-public:
+  public:
     explicit WinStillImageDevice(IStiDevice* device) : device_(device) {}
     ~WinStillImageDevice() override {
         CloseEvent();
@@ -95,9 +97,10 @@ public:
         return SUCCEEDED(result);
     }
 
-private:
+  private:
     void CloseEvent() {
-        if (event_ != nullptr) CloseHandle(event_);
+        if (event_ != nullptr)
+            CloseHandle(event_);
         event_ = nullptr;
     }
 
@@ -106,7 +109,7 @@ private:
 };
 
 class WinStillImage final : public StillImage {
-public:
+  public:
     explicit WinStillImage(IStillImageW* instance) : instance_(instance) {}
     ~WinStillImage() override { instance_->Release(); }
     WinStillImage(const WinStillImage&) = delete;
@@ -118,7 +121,8 @@ public:
         void* buffer = nullptr;
         const HRESULT result = instance_->GetDeviceList(0, 0, &count, &buffer);
         if (FAILED(result)) {
-            if (buffer != nullptr) LocalFree(buffer);
+            if (buffer != nullptr)
+                LocalFree(buffer);
             return false;
         }
         const auto* list = static_cast<const STI_DEVICE_INFORMATIONW*>(buffer);
@@ -130,7 +134,8 @@ public:
             devices.push_back(std::move(info));
         }
         // The list is the caller's, allocated with LocalAlloc by the interface.
-        if (buffer != nullptr) LocalFree(buffer);
+        if (buffer != nullptr)
+            LocalFree(buffer);
         return true;
     }
 
@@ -146,7 +151,7 @@ public:
         return std::make_unique<WinStillImageDevice>(device);
     }
 
-private:
+  private:
     IStillImageW* instance_;
 };
 
@@ -156,7 +161,8 @@ WinStillImageSystem::WinStillImageSystem(HINSTANCE instance) : instance_(instanc
 
 std::unique_ptr<StillImage> WinStillImageSystem::CreateInstance() {
     const StiCreateInstanceWProc create = LoadStiCreateInstance();
-    if (create == nullptr) return nullptr;
+    if (create == nullptr)
+        return nullptr;
     IStillImageW* instance = nullptr;
     if (FAILED(create(instance_, kStiVersion, &instance, nullptr)) || instance == nullptr) {
         return nullptr;

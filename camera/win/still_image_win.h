@@ -11,7 +11,7 @@
 namespace vx {
 
 class WinStillImageSystem final : public StillImageSystem {
-public:
+  public:
     // `instance` is the module the still-image instance is created for: the running
     // program, or the library that hosts the browser.
     explicit WinStillImageSystem(HINSTANCE instance = GetModuleHandleW(nullptr));
@@ -19,7 +19,7 @@ public:
     // Null when sti.dll or its StiCreateInstanceW cannot be had, or the call fails.
     std::unique_ptr<StillImage> CreateInstance() override;
 
-private:
+  private:
     HINSTANCE instance_;
 };
 
