@@ -104,7 +104,7 @@ class CameraLink {
     // Status byte of a serial reply that was not REPLY_DATA: shows its message.
     void ShowStatusMessage(std::uint8_t status, bool unknownToo);
     // A zero-filled block of `size` bytes, or false when the memory is not to be had.
-    bool AllocateDownload(std::vector<std::uint8_t>& block, std::size_t size) const;
+    bool AllocateDownload(std::vector<std::uint8_t>& block, std::uint64_t size) const;
     void ReleasePictureBuffer();
     void ShowNoMemory();
 

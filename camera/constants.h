@@ -37,6 +37,10 @@ inline constexpr std::uint32_t DIR_HEADER_SIZE = 12;
 inline constexpr std::uint32_t DIR_COUNT_OFFSET = 10;
 inline constexpr std::uint32_t DIR_RECORD_SIZE = 20;
 inline constexpr std::uint32_t DIR_RECORDS_MAX = 25;
+// Far more blocks than a card's directory fills (a camera folder holds at most 9999
+// pictures, 400 blocks). A camera reporting more is not believed beyond this, so a
+// broken directory length cannot keep the listing busy for hours or exhaust memory.
+inline constexpr std::uint32_t DIR_BLOCKS_MAX = 2048;
 
 // Files travel in 4096-byte escapes over USB and in 512-byte blocks over serial.
 inline constexpr std::uint32_t USB_BLOCK_SIZE = 4096;

@@ -25,7 +25,7 @@ std::int32_t CameraLink::ListPicturesSerial(PictureList& head) {
         env_.user.ShowMessage(kTextCameraSilent);
         return 0;
     }
-    for (;;) {
+    for (std::uint32_t block = 1;; ++block) {
         // The camera may take a while to read its card before the status comes.
         for (int i = 0; i < SERIAL_WAIT_READS; ++i) {
             if (SerialReadByte(port, byte))
@@ -51,6 +51,9 @@ std::int32_t CameraLink::ListPicturesSerial(PictureList& head) {
         }
 
         if (!SerialReadByte(port, byte) || byte != REPLY_MORE)
+            return count;
+        // A camera announcing block after block without end is not believed forever.
+        if (block == DIR_BLOCKS_MAX)
             return count;
         SerialWriteByte(port, CMD_LIST);
         if (!SerialReadByte(port, byte)) {

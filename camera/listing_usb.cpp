@@ -1,6 +1,8 @@
 // Listing the card's directory over USB: the directory length, then one escape per
 // 512-byte block; every record becomes a node, in order.
 
+#include <algorithm>
+
 #include "camera/camera_link.h"
 #include "camera/constants.h"
 #include "camera/usb_transaction.h"
@@ -33,7 +35,8 @@ std::int32_t CameraLink::ListPicturesUsb(PictureList& head) {
         length -= DIR_HEADER_SIZE;
 
     std::int32_t count = 0;
-    const std::uint32_t blocks = length / DIR_BLOCK_SIZE + (length % DIR_BLOCK_SIZE != 0);
+    const std::uint32_t blocks =
+        std::min(length / DIR_BLOCK_SIZE + (length % DIR_BLOCK_SIZE != 0), DIR_BLOCKS_MAX);
     for (std::uint32_t b = 0; b < blocks; ++b) {
         const auto request = CameraFileRequest::ForDirectory(b * DIR_BLOCK_SIZE, DIR_BLOCK_SIZE);
         DirectoryBlock block;  // zeroed each time: a failed escape must not replay the last block

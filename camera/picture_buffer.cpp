@@ -13,11 +13,11 @@ PictureBytes CameraLink::pictureBuffer() const {
     return PictureBytes(pictureBuffer_.data(), pictureSize_);
 }
 
-bool CameraLink::AllocateDownload(std::vector<std::uint8_t>& block, std::size_t size) const {
+bool CameraLink::AllocateDownload(std::vector<std::uint8_t>& block, std::uint64_t size) const {
     if (size == 0 || size > env_.maxDownloadBytes)
         return false;
     try {
-        block.assign(size, 0);
+        block.assign(static_cast<std::size_t>(size), 0);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -40,7 +40,7 @@ PictureBytes CameraLink::ReadPictureSerial(std::string_view name, std::uint32_t 
     // Blocks travel whole; the buffer holds them all and its first `size` bytes are the file.
     const std::uint32_t blocks = size / SERIAL_BLOCK_SIZE + (size % SERIAL_BLOCK_SIZE != 0);
     std::vector<std::uint8_t> file;
-    if (!AllocateDownload(file, std::size_t{blocks} * SERIAL_BLOCK_SIZE)) {
+    if (!AllocateDownload(file, std::uint64_t{blocks} * SERIAL_BLOCK_SIZE)) {
         ShowNoMemory();
         return {};
     }

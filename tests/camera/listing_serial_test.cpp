@@ -141,6 +141,16 @@ TEST(ListPicturesSerial, AShortRecordEndsTheListingWithTheNodesMadeSoFar) {
     EXPECT_EQ(Names(list), "SBCD0001/TBCD0001:10 SBCD0002/TBCD0002:10 SBCD0003/TBCD0003:10");
 }
 
+TEST(ListPicturesSerial, StopsFollowingACameraThatAlwaysHasAnotherBlock) {
+    Rig rig;
+    rig.camera.card = CardOf(1, 10);
+    rig.camera.serial.listEnd = 0xF3;  // starts over with "another block follows"
+    rig.OpenSerial();
+    PictureList list;
+    EXPECT_EQ(rig.link->ListPicturesSerial(list), 1);
+    EXPECT_EQ(rig.ports.log("COM1").written, Bytes(2048, 0xC1));
+}
+
 TEST(ListPicturesSerial, AnEmptyCardOrAClosedPortListsNothingQuietly) {
     Rig rig;
     rig.OpenSerial();

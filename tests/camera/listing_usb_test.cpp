@@ -92,6 +92,16 @@ TEST(ListPicturesUsb, TakesAtMostTwentyFiveRecordsFromABlock) {
     EXPECT_EQ(list[30].pictureSize, 0u);
 }
 
+TEST(ListPicturesUsb, DoesNotBelieveADirectoryLongerThanAnyCard) {
+    Rig rig;
+    rig.camera.card = CardOf(30, 10);
+    rig.camera.usbFaults.directoryLength = 0xFFFFFFFF;
+    rig.OpenUsb();
+    PictureList list;
+    EXPECT_EQ(rig.link->ListPicturesUsb(list), 30);
+    EXPECT_EQ(rig.camera.usb.CountEscapes(0x1003), 2048);
+}
+
 TEST(ListPicturesUsb, AFailedBlockEscapeYieldsNoRecordsFromThatBlock) {
     Rig rig;
     rig.camera.card = CardOf(30, 10);
