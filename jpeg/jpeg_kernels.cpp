@@ -6,6 +6,11 @@
 #include "jpeg/jpeg_kernels.h"
 
 #include <cfloat>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The colour products must be formed in double precision, not in the x87 unit's
 // extended precision; the build selects SSE2 arithmetic for 32-bit x86.
@@ -43,9 +48,58 @@ inline void Pass(u32 x0, u32 x1, u32 x2, u32 x3, u32 x4, u32 x5, u32 x6, u32 x7,
     out[4 * step] = static_cast<std::int32_t>(e3 - o3) >> Shift;
 }
 
-inline std::uint8_t Clamp(std::int32_t v) {
+[[maybe_unused]] inline std::uint8_t Clamp(std::int32_t v) {
     return static_cast<std::uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : v);
 }
+
+#if defined(__SSE2__)
+
+// Two 16-bit factors in each 32-bit lane, for multiply-and-add of interleaved rows.
+inline __m128i Factors(std::int32_t low, std::int32_t high) {
+    return _mm_set1_epi32(static_cast<std::int32_t>((static_cast<u32>(high) << 16) |
+                                                    (static_cast<u32>(low) & 0xFFFF)));
+}
+
+// The column pass on all eight columns at once, for row results that fit in 16
+// bits: each multiply-and-add forms two products exactly and adds them in 32 bits
+// (the pair sums stay below 2^31), and the further sums wrap modulo 2^32 as the
+// scalar pass does, so the results are the same.
+void ColumnsNarrow(std::int32_t* block, unsigned rows) {
+    __m128i r[8];
+    for (int v = 0; v < 8; ++v) {
+        r[v] = (rows & (1u << v)) == 0
+                   ? _mm_setzero_si128()
+                   : _mm_packs_epi32(
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * v)),
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * v + 4)));
+    }
+    const bool upper = (rows & 0xF0u) != 0;
+    const __m128i round = _mm_set1_epi32(131072);
+    for (int half = 0; half < 2; ++half) {
+        auto interleave = [half](__m128i a, __m128i b) {
+            return half == 0 ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b);
+        };
+        const __m128i r02 = interleave(r[0], r[2]);
+        const __m128i r13 = interleave(r[1], r[3]);
+        const __m128i r46 = interleave(r[4], r[6]);
+        const __m128i r57 = interleave(r[5], r[7]);
+        for (int i = 0; i < 4; ++i) {
+            const std::int32_t* k = kIdctMatrix[i];
+            __m128i e = _mm_add_epi32(_mm_madd_epi16(r02, Factors(k[0], k[2])), round);
+            __m128i o = _mm_madd_epi16(r13, Factors(k[1], k[3]));
+            if (upper) {
+                e = _mm_add_epi32(e, _mm_madd_epi16(r46, Factors(k[4], k[6])));
+                o = _mm_add_epi32(o, _mm_madd_epi16(r57, Factors(k[5], k[7])));
+            }
+            _mm_store_si128(reinterpret_cast<__m128i*>(block + 8 * i + 4 * half),
+                            _mm_srai_epi32(_mm_add_epi32(e, o), 18));
+            _mm_store_si128(reinterpret_cast<__m128i*>(block + 8 * (7 - i) + 4 * half),
+                            _mm_srai_epi32(_mm_sub_epi32(e, o), 18));
+        }
+    }
+}
+
+#endif
 
 }  // namespace
 
@@ -53,6 +107,8 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
     constexpr u32 kRowRound = 1024;
     constexpr u32 kColumnRound = 131072;
     // Rows: a zero row stays zero; a row holding only its first value is constant.
+    // `wide` gathers the results that do not fit in 16 bits.
+    u32 wide = 0;
     for (int r = 0; r < 8; ++r) {
         if ((nonzeroRows & (1u << r)) == 0) {
             continue;
@@ -61,6 +117,7 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
         const u32 x0 = static_cast<u32>(row[0]);
         if ((row[1] | row[2] | row[3] | row[4] | row[5] | row[6] | row[7]) == 0) {
             const std::int32_t v = static_cast<std::int32_t>(x0 * 8192u + kRowRound) >> 11;
+            wide |= (static_cast<u32>(v) + 32768u) >> 16;
             for (int i = 0; i < 8; ++i) {
                 row[i] = v;
             }
@@ -69,6 +126,9 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
         Pass<11>(x0, static_cast<u32>(row[1]), static_cast<u32>(row[2]), static_cast<u32>(row[3]),
                  static_cast<u32>(row[4]), static_cast<u32>(row[5]), static_cast<u32>(row[6]),
                  static_cast<u32>(row[7]), kRowRound, row, 1);
+        for (int i = 0; i < 8; ++i) {
+            wide |= (static_cast<u32>(row[i]) + 32768u) >> 16;
+        }
     }
     // Columns.
     if ((nonzeroRows & 0xFEu) == 0) {
@@ -81,6 +141,12 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
         }
         return;
     }
+#if defined(__SSE2__)
+    if (wide == 0) {
+        ColumnsNarrow(block, nonzeroRows);
+        return;
+    }
+#endif
     for (int c = 0; c < 8; ++c) {
         std::int32_t* col = block + c;
         Pass<18>(static_cast<u32>(col[0]), static_cast<u32>(col[8]), static_cast<u32>(col[16]),
@@ -89,11 +155,11 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
     }
 }
 
-void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep) {
-    // The chroma terms, once per chroma sample (each serves two pixels). Cb - 128
-    // and Cr - 128 after the level shift are the inverse DCT outputs themselves.
-    alignas(16) std::int32_t blue[64], green[64], red[64];
+// The chroma terms, once per chroma sample (each serves two pixels). Cb - 128 and
+// Cr - 128 after the level shift are the inverse DCT outputs themselves. The
+// loop vectorises into double multiplies and truncating conversions.
+static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int32_t* blue,
+                        std::int32_t* green, std::int32_t* red) {
     for (int i = 0; i < 64; ++i) {
         const double b = cb[i];
         const double r = cr[i];
@@ -101,26 +167,90 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
         green[i] = static_cast<std::int32_t>(0.34414 * b) + static_cast<std::int32_t>(0.71414 * r);
         red[i] = static_cast<std::int32_t>(1.402 * r);
     }
+}
+
+#if defined(__SSE2__)
+
+// Y + 128 lies in -8064..8319 and the terms within +-14518 (green: +-8669), so the
+// sums fit 16-bit lanes, and packing with unsigned saturation limits them to 0..255.
+void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep) {
+    alignas(16) std::int32_t blue[64], green[64], red[64];
+    ChromaTerms(cb, cr, blue, green, red);
+    auto load = [](const std::int32_t* p) {
+        return _mm_packs_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p)),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)));
+    };
+    auto loadu = [](const std::int32_t* p) {
+        return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)));
+    };
+    const __m128i levelShift = _mm_set1_epi16(128);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lowPixel = _mm_set_epi32(0, -1, 0, -1);
+    // Four B, G, R, 0 pixels to two groups of six bytes, at the bottom of each half.
+    auto compact = [&](__m128i p) {
+        return _mm_or_si128(_mm_and_si128(p, lowPixel),
+                            _mm_srli_epi64(_mm_andnot_si128(lowPixel, p), 8));
+    };
+    auto store8 = [](std::uint8_t* at, __m128i v) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
+    };
+    for (int r = 0; r < 8; ++r) {
+        const __m128i yl = _mm_add_epi16(loadu(y0 + 8 * r), levelShift);
+        const __m128i yr = _mm_add_epi16(loadu(y1 + 8 * r), levelShift);
+        const __m128i tb = load(blue + 8 * r);
+        const __m128i tg = load(green + 8 * r);
+        const __m128i tr = load(red + 8 * r);
+        const __m128i b = _mm_packus_epi16(_mm_add_epi16(yl, _mm_unpacklo_epi16(tb, tb)),
+                                           _mm_add_epi16(yr, _mm_unpackhi_epi16(tb, tb)));
+        const __m128i g = _mm_packus_epi16(_mm_sub_epi16(yl, _mm_unpacklo_epi16(tg, tg)),
+                                           _mm_sub_epi16(yr, _mm_unpackhi_epi16(tg, tg)));
+        const __m128i rr = _mm_packus_epi16(_mm_add_epi16(yl, _mm_unpacklo_epi16(tr, tr)),
+                                            _mm_add_epi16(yr, _mm_unpackhi_epi16(tr, tr)));
+        const __m128i bgLow = _mm_unpacklo_epi8(b, g);
+        const __m128i bgHigh = _mm_unpackhi_epi8(b, g);
+        const __m128i r0Low = _mm_unpacklo_epi8(rr, zero);
+        const __m128i r0High = _mm_unpackhi_epi8(rr, zero);
+        const __m128i c0 = compact(_mm_unpacklo_epi16(bgLow, r0Low));
+        const __m128i c1 = compact(_mm_unpackhi_epi16(bgLow, r0Low));
+        const __m128i c2 = compact(_mm_unpacklo_epi16(bgHigh, r0High));
+        const __m128i c3 = compact(_mm_unpackhi_epi16(bgHigh, r0High));
+        // Eight-byte stores six bytes apart, each overwriting the two spare bytes
+        // of the one before; the last two pixels go exactly, so nothing is
+        // written past the row's 48 bytes.
+        std::uint8_t* out = top + r * rowStep;
+        store8(out + 0, c0);
+        store8(out + 6, _mm_srli_si128(c0, 8));
+        store8(out + 12, c1);
+        store8(out + 18, _mm_srli_si128(c1, 8));
+        store8(out + 24, c2);
+        store8(out + 30, _mm_srli_si128(c2, 8));
+        store8(out + 36, c3);
+        alignas(8) std::uint8_t last[8];
+        store8(last, _mm_srli_si128(c3, 8));
+        std::memcpy(out + 42, last, 6);
+    }
+}
+
+#else
+
+void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep) {
+    alignas(16) std::int32_t blue[64], green[64], red[64];
+    ChromaTerms(cb, cr, blue, green, red);
     for (int r = 0; r < 8; ++r) {
         std::uint8_t* out = top + r * rowStep;
-        const std::int32_t* yl = y0 + 8 * r;
-        const std::int32_t* yr = y1 + 8 * r;
-        const int j = 8 * r;
-        for (int c = 0; c < 8; ++c) {
-            const std::int32_t y = yl[c] + 128;
-            const int k = j + c / 2;
+        for (int c = 0; c < 16; ++c) {
+            const std::int32_t y = (c < 8 ? y0[8 * r + c] : y1[8 * r + c - 8]) + 128;
+            const int k = 8 * r + c / 2;
             out[3 * c + 0] = Clamp(y + blue[k]);
             out[3 * c + 1] = Clamp(y - green[k]);
             out[3 * c + 2] = Clamp(y + red[k]);
         }
-        for (int c = 0; c < 8; ++c) {
-            const std::int32_t y = yr[c] + 128;
-            const int k = j + 4 + c / 2;
-            out[24 + 3 * c + 0] = Clamp(y + blue[k]);
-            out[24 + 3 * c + 1] = Clamp(y - green[k]);
-            out[24 + 3 * c + 2] = Clamp(y + red[k]);
-        }
     }
 }
+
+#endif
 
 }  // namespace vx

@@ -21,8 +21,8 @@ inline constexpr std::int32_t kIdctMatrix[8][8] = {
     {8192, -11363, 10703, -9633, 8192, -6437, 4433, -2260},
 };
 
-// In place on 64 dequantised coefficients in natural order. Bit r of `nonzeroRows`
-// is clear only if row r is all zero. Sums wrap modulo 2^32 (hostile streams can
+// In place on 64 dequantised coefficients in natural order (16-byte aligned). Bit r of
+// `nonzeroRows` is clear only if row r is all zero. Sums wrap modulo 2^32 (hostile streams can
 // overflow them), so every output lies in -8192..8191.
 void InverseDct(std::int32_t* block, unsigned nonzeroRows);
 
