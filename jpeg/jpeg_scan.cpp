@@ -5,6 +5,7 @@
 // the value at once. Longer codes are matched row by row.
 
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #include "jpeg/jpeg_decoder.h"
@@ -32,26 +33,30 @@ inline int MatchRow(const HuffmanTable& table, const std::uint8_t* symbols, int 
     return symbols[(row.firstIndex + code - row.minCode) & 0xFF];
 }
 
-struct LookupEntry {
-    std::int16_t value;  // AC: the coefficient, when totalBits is set
-    std::uint8_t symbol;
-    std::uint8_t codeBits;   // 0: no code of up to 9 bits starts here
-    std::uint8_t totalBits;  // AC: code and value bits together, 0 if they do not fit
-};
+// Look-up entry for a 9-bit prefix, packed in 32 bits:
+//   bits 0-7   bits to take (0: no code of up to 9 bits starts here)
+//   bits 8-11  run (AC) or size (DC) of the symbol
+//   bits 12-15 value bits still to read (AC; 0 when the value is included or the size is 0)
+//   bits 16-31 the value (AC, when its bits fit in the prefix after the code)
+using LookupEntry = std::uint32_t;
+
+inline LookupEntry AcEntry(unsigned bits, unsigned symbol, unsigned toRead, std::int32_t value) {
+    return bits | (symbol >> 4) << 8 | toRead << 12 | static_cast<std::uint32_t>(value) << 16;
+}
 
 struct FastTable {
     const HuffmanTable* table;
     const std::uint8_t* symbols;
+    bool ac;
     LookupEntry lookup[1 << kLookupBits];
 
     // Entry p holds the shortest code that the first bits of p match, as the
     // row-by-row matching finds it.
-    void Build(const HuffmanTable& t, const std::uint8_t* syms, bool ac) {
+    void Build(const HuffmanTable& t, const std::uint8_t* syms, bool isAc) {
         table = &t;
         symbols = syms;
-        for (auto& e : lookup) {
-            e = LookupEntry{0, 0, 0, 0};
-        }
+        ac = isAc;
+        std::fill(std::begin(lookup), std::end(lookup), 0);
         for (int len = 1; len <= kLookupBits; ++len) {
             const HuffmanLength& row = t.rows[len - 1];
             if (row.maxCode == 0xFFFF) {
@@ -59,24 +64,25 @@ struct FastTable {
             }
             const std::uint32_t last = std::min<std::uint32_t>(row.maxCode, (1u << len) - 1);
             for (std::uint32_t code = row.minCode; code <= last; ++code) {
-                const int sym = MatchRow(t, syms, len, code);
-                const int size = sym & 15;
+                const auto sym = static_cast<unsigned>(MatchRow(t, syms, len, code));
+                const unsigned size = sym & 15;
                 const int shift = kLookupBits - len;
                 for (std::uint32_t p = code << shift; p < (code + 1) << shift; ++p) {
-                    LookupEntry& e = lookup[p];
-                    if (e.codeBits != 0) {
+                    if (lookup[p] != 0) {
                         continue;
                     }
-                    e.symbol = static_cast<std::uint8_t>(sym);
-                    e.codeBits = static_cast<std::uint8_t>(len);
-                    if (ac && size > 0 && len + size <= kLookupBits) {
+                    if (!ac) {
+                        lookup[p] = static_cast<unsigned>(len) | sym << 8;
+                    } else if (size > 0 && len + size <= kLookupBits) {
                         const std::uint32_t bits =
                             (p >> (kLookupBits - len - size)) & ((1u << size) - 1);
-                        e.value = static_cast<std::int16_t>((bits >> (size - 1)) != 0
-                                                                ? static_cast<std::int32_t>(bits)
-                                                                : static_cast<std::int32_t>(bits) -
-                                                                      ((1 << size) - 1));
-                        e.totalBits = static_cast<std::uint8_t>(len + size);
+                        const std::int32_t v =
+                            (bits >> (size - 1)) != 0
+                                ? static_cast<std::int32_t>(bits)
+                                : static_cast<std::int32_t>(bits) - ((1 << size) - 1);
+                        lookup[p] = AcEntry(static_cast<unsigned>(len) + size, sym, 0, v);
+                    } else {
+                        lookup[p] = AcEntry(static_cast<unsigned>(len), sym, size, 0);
                     }
                 }
             }
@@ -89,7 +95,8 @@ struct FastTable {
 // 16-bit reader would, and the position after each pair is remembered, so that
 // the position reached by a reader that fetches only on demand is known exactly:
 // it decides whether the data sufficed and where parsing goes on after the scan.
-// Bytes past the end read as zero and are never touched.
+// Bytes past the end read as zero and are never touched. The bits themselves
+// (`acc`, left-aligned, and their count) are kept by the caller in locals.
 class BitReader {
   public:
     BitReader(const std::uint8_t* data, std::uint32_t length, std::uint32_t pos)
@@ -97,38 +104,29 @@ class BitReader {
         ring_[0] = pos;
     }
 
-    void Fill() {
-        if (nbits_ > 48) {
-            return;
-        }
+    // Tops `acc` up to more than 48 bits.
+    void Fill(std::uint64_t& acc, int& nbits) {
         if (pos_ <= length_ && length_ - pos_ >= 16) {
             do {
                 const std::uint32_t b0 = data_[pos_++];
                 pos_ += b0 == 0xFF;
                 const std::uint32_t b1 = data_[pos_++];
                 pos_ += b1 == 0xFF;
-                Push((b0 << 8) | b1);
-            } while (nbits_ <= 48);
+                Push(acc, nbits, (b0 << 8) | b1);
+            } while (nbits <= 48);
         } else {
             do {
                 const std::uint32_t b0 = Byte();
                 const std::uint32_t b1 = Byte();
-                Push((b0 << 8) | b1);
-            } while (nbits_ <= 48);
+                Push(acc, nbits, (b0 << 8) | b1);
+            } while (nbits <= 48);
         }
     }
 
-    // At least 32 bits are available after Fill().
-    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(acc_ >> (64 - n)); }
-    void Skip(int n) {
-        acc_ <<= n;
-        nbits_ -= n;
-    }
-    int available() const { return nbits_; }
     bool PastEnd() const { return pos_ > length_; }
     // The position of an on-demand 16-bit reader that has taken the same bits.
-    std::uint32_t DemandPosition() const {
-        return ring_[(pairs_ - static_cast<std::uint32_t>(nbits_) / 16) & 7];
+    std::uint32_t DemandPosition(int nbits) const {
+        return ring_[(pairs_ - static_cast<std::uint32_t>(nbits) / 16) & 7];
     }
 
   private:
@@ -141,40 +139,38 @@ class BitReader {
         pos_ += b == 0xFF;
         return b;
     }
-    void Push(std::uint32_t pair) {
-        acc_ |= static_cast<std::uint64_t>(pair) << (48 - nbits_);
-        nbits_ += 16;
+    void Push(std::uint64_t& acc, int& nbits, std::uint32_t pair) {
+        acc |= static_cast<std::uint64_t>(pair) << (48 - nbits);
+        nbits += 16;
         ring_[++pairs_ & 7] = pos_;
     }
 
     const std::uint8_t* data_;
     std::uint32_t length_;
     std::uint32_t pos_;
-    std::uint64_t acc_ = 0;
-    int nbits_ = 0;
     std::uint32_t pairs_ = 0;
     std::uint32_t ring_[8] = {};
 };
 
-// Matches a code longer than the look-up covers, up to `maxLen` bits.
-inline bool MatchLong(const FastTable& t, BitReader& br, int maxLen, unsigned& symbol) {
+// Matches a code longer than the look-up covers, up to `maxLen` bits; -1 if none.
+inline int MatchLong(const FastTable& t, std::uint64_t& acc, int& nbits, int maxLen) {
     for (int len = kLookupBits + 1; len <= maxLen; ++len) {
-        const int sym = MatchRow(*t.table, t.symbols, len, br.Peek(len));
+        const int sym =
+            MatchRow(*t.table, t.symbols, len, static_cast<std::uint32_t>(acc >> (64 - len)));
         if (sym >= 0) {
-            br.Skip(len);
-            symbol = static_cast<unsigned>(sym);
-            return true;
+            acc <<= len;
+            nbits -= len;
+            return sym;
         }
     }
-    return false;
+    return -1;
 }
 
-inline std::int32_t ReadValue(BitReader& br, unsigned size) {
-    if (size == 0) {
-        return 0;
-    }
-    const std::uint32_t bits = br.Peek(static_cast<int>(size));
-    br.Skip(static_cast<int>(size));
+// Takes `size` (1..16) value bits and extends their sign.
+inline std::int32_t TakeValue(std::uint64_t& acc, int& nbits, unsigned size) {
+    const auto bits = static_cast<std::uint32_t>(acc >> (64 - size));
+    acc <<= size;
+    nbits -= static_cast<int>(size);
     return (bits >> (size - 1)) != 0 ? static_cast<std::int32_t>(bits)
                                      : static_cast<std::int32_t>(bits - ((1u << size) - 1));
 }
@@ -187,64 +183,79 @@ struct ComponentTables {
 
 // Decodes one block's coefficients, dequantised, into `block` (zero on entry).
 // Returns the mask of rows that may be non-zero, or 0 on failure.
-inline unsigned DecodeBlock(BitReader& br, const ComponentTables& t, std::uint32_t& predictor,
-                            std::int32_t* block) {
-    br.Fill();
-    unsigned symbol;
-    const LookupEntry& d = t.dc->lookup[br.Peek(kLookupBits)];
-    if (d.codeBits != 0) {
-        br.Skip(d.codeBits);
-        symbol = d.symbol;
-    } else if (!MatchLong(*t.dc, br, kDcMaxCodeLength, symbol)) {
+inline unsigned DecodeBlock(BitReader& br, std::uint64_t& acc, int& nbits, const ComponentTables& t,
+                            std::uint32_t& predictor, std::int32_t* block) {
+    if (nbits <= 48) {
+        br.Fill(acc, nbits);
+    }
+    unsigned size;
+    const LookupEntry d = t.dc->lookup[acc >> (64 - kLookupBits)];
+    if (d != 0) {
+        acc <<= d & 0xFF;
+        nbits -= static_cast<int>(d & 0xFF);
+        size = d >> 8;
+    } else {
+        const int sym = MatchLong(*t.dc, acc, nbits, kDcMaxCodeLength);
+        if (sym < 0) {
+            return 0;
+        }
+        size = static_cast<unsigned>(sym);
+    }
+    if (size > kDcMaxSize) {
         return 0;
     }
-    if (symbol > kDcMaxSize) {
-        return 0;
+    if (size != 0) {
+        predictor += static_cast<std::uint32_t>(TakeValue(acc, nbits, size));
     }
-    predictor += static_cast<std::uint32_t>(ReadValue(br, symbol));
     block[0] = static_cast<std::int32_t>(predictor * t.quant[0]);
 
     unsigned rows = 1;
     int k = 1;
-    while (k < 64) {
-        if (br.available() < 32) {
-            br.Fill();
+    for (;;) {
+        if (nbits < 32) {
+            br.Fill(acc, nbits);
         }
-        const LookupEntry& e = t.ac->lookup[br.Peek(kLookupBits)];
-        std::int32_t v;
-        if (e.totalBits != 0) {
-            br.Skip(e.totalBits);
-            symbol = e.symbol;
-            v = e.value;
-        } else {
-            if (e.codeBits != 0) {
-                br.Skip(e.codeBits);
-                symbol = e.symbol;
-            } else if (!MatchLong(*t.ac, br, kAcMaxCodeLength, symbol)) {
+        LookupEntry e = t.ac->lookup[acc >> (64 - kLookupBits)];
+        if (e == 0) {
+            const int sym = MatchLong(*t.ac, acc, nbits, kAcMaxCodeLength);
+            if (sym < 0) {
                 return 0;
             }
-            const unsigned size = symbol & 15;
-            const unsigned run = symbol >> 4;
-            if (size == 0 && run == 0) {
+            e = AcEntry(0, static_cast<unsigned>(sym), static_cast<unsigned>(sym) & 15, 0);
+        }
+        acc <<= e & 0xFF;
+        nbits -= static_cast<int>(e & 0xFF);
+        const int run = static_cast<int>((e >> 8) & 15);
+        const unsigned toRead = (e >> 12) & 15;
+        std::int32_t v = static_cast<std::int32_t>(e) >> 16;
+        if (toRead != 0) {
+            v = TakeValue(acc, nbits, toRead);
+        } else if (v == 0) {
+            if (run == 0) {
                 break;  // end of block
             }
-            if (size == 0 && run == 15) {
+            if (run == 15) {  // sixteen zeros
                 if (k > 48) {
                     return 0;
                 }
                 k += 16;
+                if (k == 64) {
+                    break;
+                }
                 continue;
             }
-            v = ReadValue(br, size);
+            // A run with size 0 places a zero after the run.
         }
-        k += static_cast<int>(symbol >> 4);
+        k += run;
         if (k > 63) {
             return 0;
         }
         const unsigned n = kZigzag[k];
         block[n] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * t.quant[k]);
         rows |= 1u << (n >> 3);
-        ++k;
+        if (++k == 64) {
+            break;
+        }
     }
     return rows;
 }
@@ -285,6 +296,8 @@ bool JpegDecoder::DecodeScan(Stream& s) {
     }
 
     BitReader br(s.data, s.length, s.pos);
+    std::uint64_t acc = 0;
+    int nbits = 0;
     alignas(64) std::int32_t blocks[4][64];
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(frameWidth) * 3;
     const int mcuRows = frameHeight / 8;
@@ -297,7 +310,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             unsigned rows[4];
             for (int b = 0; b < 4; ++b) {
                 const int comp = b == 0 ? 0 : b - 1;
-                rows[b] = DecodeBlock(br, tables[comp], dcPredictors[comp], blocks[b]);
+                rows[b] = DecodeBlock(br, acc, nbits, tables[comp], dcPredictors[comp], blocks[b]);
                 if (rows[b] == 0) {
                     return Fail(JpegStatus::NotDecodable);
                 }
@@ -305,14 +318,14 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             for (int b = 0; b < 4; ++b) {
                 InverseDct(blocks[b], rows[b]);
             }
-            if (br.PastEnd() && br.DemandPosition() > s.length) {
+            if (br.PastEnd() && br.DemandPosition(nbits) > s.length) {
                 return Fail(JpegStatus::NotDecodable);
             }
             ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes);
             mcuCounter += 2;
         }
     }
-    s.pos = br.DemandPosition();
+    s.pos = br.DemandPosition(nbits);
     return true;
 }
 
