@@ -300,6 +300,8 @@ class Device final : public ComObject<IStiDevice> {
             Breach("subscription event missing or signalled");
             return;
         }
+        if (HasName(s.hEvent))
+            Breach("subscription event has a name");
         // An auto-reset event lets exactly one wait through per signal.
         SetEvent(s.hEvent);
         const bool first = WaitForSingleObject(s.hEvent, 0) == WAIT_OBJECT_0;
@@ -307,6 +309,21 @@ class Device final : public ComObject<IStiDevice> {
         if (!first || second)
             Breach("subscription event is not auto-reset");
         ResetEvent(s.hEvent);
+    }
+
+    static bool HasName(HANDLE object) {
+        using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+        const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+        constexpr ULONG kObjectNameInformation = 1;
+        // A UNICODE_STRING, then room for the name.
+        alignas(8) std::uint8_t buffer[1024] = {};
+        ULONG length = 0;
+        if (query == nullptr ||
+            query(object, kObjectNameInformation, buffer, sizeof buffer, &length) != 0) {
+            return false;
+        }
+        return *reinterpret_cast<const USHORT*>(buffer) != 0;
     }
 
     std::shared_ptr<Session> session_;

@@ -98,6 +98,36 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The handles this process holds, as the system's handle table lists them.
+DWORD HandleCount() {
+    struct HandleEntry {
+        ULONG ownerPid;
+        UCHAR objectType;
+        UCHAR flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    constexpr ULONG kSystemHandleInformation = 16;
+    std::vector<std::uint8_t> buffer(1 << 16);
+    ULONG needed = 0;
+    while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                 &needed) != 0) {
+        if (buffer.size() > (64u << 20))
+            return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    DWORD mine = 0;
+    for (ULONG i = 0; i < count; ++i)
+        mine += entries[i].ownerPid == GetCurrentProcessId() ? 1 : 0;
+    return mine;
+}
+
 CamtoolResult RunCamtool(const std::string& args,
                          const std::vector<std::pair<std::string, std::string>>& environment) {
     const std::string folder = MakeTempFolder("run");

@@ -30,6 +30,10 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 bool FileExists(const std::string& path);
 
+// The handles this process holds, as the system's handle table lists them (Wine's
+// GetProcessHandleCount always answers 0).
+DWORD HandleCount();
+
 // Runs camtool with `args`; `environment` is added to this process's environment for
 // the run. A run that does not end within a minute is killed and reported as exit 999.
 CamtoolResult RunCamtool(const std::string& args,

@@ -149,36 +149,6 @@ TEST(SerialCamera, ProbeAnsweredWronglyOnCom1ThenCom2Answers) {
     EXPECT_EQ(result.OutLines(), ExpectedListing(ReadStandinLog(2).card));
 }
 
-// The handles this process holds, as the system's handle table lists them.
-DWORD HandleCount() {
-    struct HandleEntry {
-        ULONG ownerPid;
-        UCHAR objectType;
-        UCHAR flags;
-        USHORT handle;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    constexpr ULONG kSystemHandleInformation = 16;
-    std::vector<std::uint8_t> buffer(1 << 16);
-    ULONG needed = 0;
-    while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                 &needed) != 0) {
-        if (buffer.size() > (64u << 20))
-            return 0;
-        buffer.resize(buffer.size() * 2);
-    }
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-    DWORD mine = 0;
-    for (ULONG i = 0; i < count; ++i)
-        mine += entries[i].ownerPid == GetCurrentProcessId() ? 1 : 0;
-    return mine;
-}
-
 // COM1 and COM2: cameras that never answer the probe.
 TEST(SerialCamera, NoCameraOnEitherPortLeavesBothClosed) {
     // The ports are not exclusive under Wine, so a port left open shows only in the

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera_link.h"
+#include "camera/win/serial_port_win.h"
+#include "camera/win/still_image_win.h"
 #include "tests/camera_wine/camtool_runner.h"
 
 namespace vx::wine {
@@ -258,6 +261,58 @@ TEST_F(UsbCamera, ABlockThatFailsThreeTimesEndsTheDownload) {
         }
         ExpectNoBreaches();
     }
+}
+
+class NoUser final : public UserSide {
+  public:
+    void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+    void RunExitCommand() override {}
+    void SetSerialButtonPushed(bool) override {}
+    void RepaintSerialButton() override {}
+    void RepaintUsbButton() override {}
+};
+
+// The link in this process over the real adapters: each listing subscribes with a new
+// event, which must be closed again, and each open releases what the one before held.
+TEST_F(UsbCamera, RepeatedOpensAndListingsHoldNoHandles) {
+    SetEnvironmentVariableA("VX_STI_CARD", card_.c_str());
+    SetEnvironmentVariableA("VX_STI_LOG", log_.c_str());
+    WinStillImageSystem stillImage;
+    WinSerialPortSystem ports;
+    SystemClock clock;
+    NoUser user;
+    PictureCatalogue catalogue;
+    CameraLink link({.stillImage = stillImage,
+                     .serialPorts = &ports,
+                     .clock = clock,
+                     .user = user,
+                     .catalogue = catalogue});
+    auto list = [&] {
+        PictureList pictures;
+        EXPECT_EQ(link.ListPicturesUsb(pictures), 30);
+    };
+    link.OpenUsbLink();
+    ASSERT_EQ(link.mode(), LinkMode::Usb);
+    list();  // loads whatever the first exchange needs, once
+
+    // Each listing closes its event once it has unsubscribed, not later.
+    link.OpenUsbLink();
+    const DWORD before = HandleCount();
+    for (int i = 0; i < 3; ++i) {
+        list();
+        EXPECT_EQ(HandleCount(), before) << "after listing " << i;
+    }
+    // Opening again releases the device and instance before.
+    for (int i = 0; i < 3; ++i) {
+        link.OpenUsbLink();
+        EXPECT_EQ(HandleCount(), before) << "after open " << i;
+    }
+    link.ReleaseUsbCamera();
+    SetEnvironmentVariableA("VX_STI_CARD", nullptr);
+    SetEnvironmentVariableA("VX_STI_LOG", nullptr);
+    EXPECT_EQ(Count(Log(), "subscribe ok"), 4);
+    EXPECT_EQ(Count(Log(), "release instance"), 5);
+    ExpectNoBreaches();
 }
 
 }  // namespace
