@@ -99,6 +99,72 @@ void ColumnsNarrow(std::int32_t* block, unsigned rows) {
     }
 }
 
+// K in 16-bit lanes, one row per vector.
+alignas(16) constexpr std::int16_t kIdctRows16[8][8] = {
+    {8192, 11363, 10703, 9633, 8192, 6437, 4433, 2260},
+    {8192, 9633, 4433, -2259, -8192, -11362, -10704, -6436},
+    {8192, 6437, -4433, -11362, -8192, 2261, 10704, 9633},
+    {8192, 2260, -10703, -6436, 8192, 9633, -4433, -11363},
+    {8192, -2260, -10703, 6436, 8192, -9633, -4433, 11363},
+    {8192, -6437, -4433, 11362, -8192, -2261, 10704, -9633},
+    {8192, -9633, 4433, 2259, -8192, 11362, -10704, 6436},
+    {8192, -11363, 10703, -9633, 8192, -6437, 4433, -2260},
+};
+
+constexpr bool SameAsMatrix() {
+    for (int i = 0; i < 8; ++i) {
+        for (int u = 0; u < 8; ++u) {
+            if (kIdctRows16[i][u] != kIdctMatrix[i][u]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(SameAsMatrix());
+
+// The row pass on one row whose eight values fit in 16 bits: each output is one
+// multiply-and-add against a row of K (four exact pair sums) and a horizontal sum,
+// all modulo 2^32 like the scalar pass. Returns false, doing nothing, for a row
+// that does not fit.
+inline bool RowNarrow(std::int32_t* row, u32& wide) {
+    const __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i*>(row));
+    const __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i*>(row + 4));
+    const __m128i x = _mm_packs_epi32(lo, hi);
+    const __m128i same =
+        _mm_and_si128(_mm_cmpeq_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(x, x), 16), lo),
+                      _mm_cmpeq_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(x, x), 16), hi));
+    if (_mm_movemask_epi8(same) != 0xFFFF) {
+        return false;
+    }
+    const auto* k = reinterpret_cast<const __m128i*>(kIdctRows16);
+    // Four outputs from four vectors of partial sums.
+    auto sum4 = [](__m128i a, __m128i b, __m128i c, __m128i d) {
+        const __m128i ab = _mm_add_epi32(_mm_unpacklo_epi32(a, b), _mm_unpackhi_epi32(a, b));
+        const __m128i cd = _mm_add_epi32(_mm_unpacklo_epi32(c, d), _mm_unpackhi_epi32(c, d));
+        return _mm_add_epi32(_mm_unpacklo_epi64(ab, cd), _mm_unpackhi_epi64(ab, cd));
+    };
+    const __m128i round = _mm_set1_epi32(1024);
+    const __m128i out0 =
+        _mm_srai_epi32(_mm_add_epi32(sum4(_mm_madd_epi16(x, k[0]), _mm_madd_epi16(x, k[1]),
+                                          _mm_madd_epi16(x, k[2]), _mm_madd_epi16(x, k[3])),
+                                     round),
+                       11);
+    const __m128i out1 =
+        _mm_srai_epi32(_mm_add_epi32(sum4(_mm_madd_epi16(x, k[4]), _mm_madd_epi16(x, k[5]),
+                                          _mm_madd_epi16(x, k[6]), _mm_madd_epi16(x, k[7])),
+                                     round),
+                       11);
+    _mm_store_si128(reinterpret_cast<__m128i*>(row), out0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(row + 4), out1);
+    // Results outside 16 bits: their bits 15 to 31 are not all equal.
+    const __m128i fits =
+        _mm_and_si128(_mm_cmpeq_epi32(_mm_srai_epi32(out0, 15), _mm_srai_epi32(out0, 31)),
+                      _mm_cmpeq_epi32(_mm_srai_epi32(out1, 15), _mm_srai_epi32(out1, 31)));
+    wide |= _mm_movemask_epi8(fits) != 0xFFFF;
+    return true;
+}
+
 #endif
 
 }  // namespace
@@ -123,6 +189,11 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
             }
             continue;
         }
+#if defined(__SSE2__)
+        if (RowNarrow(row, wide)) {
+            continue;
+        }
+#endif
         Pass<11>(x0, static_cast<u32>(row[1]), static_cast<u32>(row[2]), static_cast<u32>(row[3]),
                  static_cast<u32>(row[4]), static_cast<u32>(row[5]), static_cast<u32>(row[6]),
                  static_cast<u32>(row[7]), kRowRound, row, 1);
