@@ -2,6 +2,7 @@
 
 #include <sti.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -126,6 +127,10 @@ class WinStillImage final : public StillImage {
             return false;
         }
         const auto* list = static_cast<const STI_DEVICE_INFORMATIONW*>(buffer);
+        // Never more records than the block can hold, whatever count came with it.
+        const SIZE_T blockSize = buffer != nullptr ? LocalSize(buffer) : 0;
+        count = static_cast<DWORD>(
+            std::min<SIZE_T>(count, blockSize / sizeof(STI_DEVICE_INFORMATIONW)));
         for (DWORD i = 0; list != nullptr && i < count; ++i) {
             StillImageDeviceInfo info;
             info.description = ToAnsiDescription(list[i].pszDeviceDescription);
