@@ -5,6 +5,7 @@
 // the value at once. Longer codes are matched row by row.
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <cstring>
 
@@ -90,6 +91,21 @@ struct FastTable {
     }
 };
 
+// The eight bytes at `p` as one number, the first byte highest.
+inline std::uint64_t LoadBigEndian(const std::uint8_t* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return __builtin_bswap64(v);
+#else
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) {
+        v = (v << 8) | p[i];
+    }
+    return v;
+#endif
+}
+
 // MSB-first bit reader over the entropy-coded data. The byte after every FF is
 // skipped unread (the 00 of byte stuffing). Bytes are fetched in pairs, as a
 // 16-bit reader would, and the position after each pair is remembered, so that
@@ -107,6 +123,21 @@ class BitReader {
     // Tops `acc` up to more than 48 bits.
     void Fill(std::uint64_t& acc, int& nbits) {
         if (pos_ <= length_ && length_ - pos_ >= 16) {
+            // Usually the next eight bytes hold no FF: take whole pairs at once.
+            const std::uint64_t next = LoadBigEndian(data_ + pos_);
+            const std::uint64_t inverted = ~next;
+            if (((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) == 0) {
+                const int pairs = (64 - nbits) >> 4;
+                const int taken = 16 * pairs;
+                const std::uint64_t chunk = taken == 64 ? next : next >> (64 - taken);
+                acc |= taken == 64 ? chunk : chunk << (64 - taken - nbits);
+                nbits += taken;
+                for (int j = 0; j < pairs; ++j) {
+                    pos_ += 2;
+                    ring_[++pairs_ & 7] = pos_;
+                }
+                return;
+            }
             do {
                 const std::uint32_t b0 = data_[pos_++];
                 pos_ += b0 == 0xFF;
@@ -181,10 +212,34 @@ struct ComponentTables {
     std::uint32_t quant[64];  // in zig-zag order
 };
 
+// Rows holding any of the coefficients 0..k in zig-zag order: a block whose last
+// coefficient is k has no other rows.
+constexpr std::array<std::uint8_t, 64> kRowsUpTo = [] {
+    std::array<std::uint8_t, 64> rows{};
+    unsigned mask = 0;
+    for (int k = 0; k < 64; ++k) {
+        mask |= 1u << (kZigzag[k] >> 3);
+        rows[k] = static_cast<std::uint8_t>(mask);
+    }
+    return rows;
+}();
+
+struct BitState {
+    std::uint64_t acc = 0;  // left-aligned
+    int nbits = 0;
+};
+
 // Decodes one block's coefficients, dequantised, into `block` (zero on entry).
-// Returns the mask of rows that may be non-zero, or 0 on failure.
-inline unsigned DecodeBlock(BitReader& br, std::uint64_t& acc, int& nbits, const ComponentTables& t,
-                            std::uint32_t& predictor, std::int32_t* block) {
+// Returns a mask of the rows that may be non-zero, or 0 on failure. Kept out of
+// line so that its loop has the registers to itself.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+unsigned
+DecodeBlock(BitReader& br, BitState& state, const ComponentTables& t, std::uint32_t& predictor,
+            std::int32_t* block) {
+    std::uint64_t acc = state.acc;
+    int nbits = state.nbits;
     if (nbits <= 48) {
         br.Fill(acc, nbits);
     }
@@ -209,13 +264,15 @@ inline unsigned DecodeBlock(BitReader& br, std::uint64_t& acc, int& nbits, const
     }
     block[0] = static_cast<std::int32_t>(predictor * t.quant[0]);
 
-    unsigned rows = 1;
+    const std::uint32_t* quant = t.quant;
+    const LookupEntry* lookup = t.ac->lookup;
+    int last = 0;  // zig-zag index of the last coefficient placed
     int k = 1;
     for (;;) {
         if (nbits < 32) {
             br.Fill(acc, nbits);
         }
-        LookupEntry e = t.ac->lookup[acc >> (64 - kLookupBits)];
+        LookupEntry e = lookup[acc >> (64 - kLookupBits)];
         if (e == 0) {
             const int sym = MatchLong(*t.ac, acc, nbits, kAcMaxCodeLength);
             if (sym < 0) {
@@ -250,14 +307,15 @@ inline unsigned DecodeBlock(BitReader& br, std::uint64_t& acc, int& nbits, const
         if (k > 63) {
             return 0;
         }
-        const unsigned n = kZigzag[k];
-        block[n] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * t.quant[k]);
-        rows |= 1u << (n >> 3);
+        block[kZigzag[k]] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * quant[k]);
+        last = k;
         if (++k == 64) {
             break;
         }
     }
-    return rows;
+    state.acc = acc;
+    state.nbits = nbits;
+    return kRowsUpTo[last];
 }
 
 }  // namespace
@@ -296,8 +354,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
     }
 
     BitReader br(s.data, s.length, s.pos);
-    std::uint64_t acc = 0;
-    int nbits = 0;
+    BitState bits;
     alignas(64) std::int32_t blocks[4][64];
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(frameWidth) * 3;
     const int mcuRows = frameHeight / 8;
@@ -310,7 +367,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             unsigned rows[4];
             for (int b = 0; b < 4; ++b) {
                 const int comp = b == 0 ? 0 : b - 1;
-                rows[b] = DecodeBlock(br, acc, nbits, tables[comp], dcPredictors[comp], blocks[b]);
+                rows[b] = DecodeBlock(br, bits, tables[comp], dcPredictors[comp], blocks[b]);
                 if (rows[b] == 0) {
                     return Fail(JpegStatus::NotDecodable);
                 }
@@ -318,14 +375,14 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             for (int b = 0; b < 4; ++b) {
                 InverseDct(blocks[b], rows[b]);
             }
-            if (br.PastEnd() && br.DemandPosition(nbits) > s.length) {
+            if (br.PastEnd() && br.DemandPosition(bits.nbits) > s.length) {
                 return Fail(JpegStatus::NotDecodable);
             }
             ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes);
             mcuCounter += 2;
         }
     }
-    s.pos = br.DemandPosition(nbits);
+    s.pos = br.DemandPosition(bits.nbits);
     return true;
 }
 
