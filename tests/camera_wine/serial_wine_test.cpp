@@ -175,6 +175,11 @@ TEST(SerialCamera, NoCameraOnEitherPortLeavesBothClosed) {
     const CamtoolResult result = RunCamtool("--serial list", {});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_EQ(result.out, std::string(kTextNoSerialCamera) + "\n");
+
+    // At start-up with no USB camera either, only the start-up message is shown.
+    const CamtoolResult startUp = RunCamtool("list", {{"VX_STI_DEVICES", "none"}});
+    EXPECT_EQ(startUp.exitCode, 1u);
+    EXPECT_EQ(startUp.out, std::string(kTextNoCamera) + "\n");
 }
 
 // COM1: the camera with 30 pictures; COM2: nothing.
@@ -186,6 +191,11 @@ TEST(SerialCamera, ListsThirtyPicturesAcrossTwoDirectoryBlocks) {
     EXPECT_EQ(result.OutLines().size(), 30u);
     // 25 records, "another block follows", then the last 5.
     EXPECT_EQ(log.commands, (std::vector<std::string>{"0xB1", "0xC1", "0xC1"}));
+
+    // Without a USB camera the start-up choice takes the serial link.
+    const CamtoolResult startUp = RunCamtool("list", {{"VX_STI_DEVICES", "none"}});
+    EXPECT_EQ(startUp.exitCode, 0u) << startUp.out;
+    EXPECT_EQ(startUp.OutLines(), result.OutLines());
 }
 
 // COM1: the camera with 30 pictures, whose first file block ends with a wrong trailer.
