@@ -48,8 +48,8 @@ std::string Setting(const char* variable, const wchar_t* value, bool* present = 
         return {};
     }
     char data[4096] = {};
-    DWORD size = sizeof data - 1;
-    wchar_t wide[1024];
+    wchar_t wide[1024] = {};
+    DWORD size = sizeof wide;
     if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\VX2917 Stand-ins\\Still Image", value,
                      RRF_RT_REG_SZ, nullptr, wide, &size) == ERROR_SUCCESS) {
         WideCharToMultiByte(CP_ACP, 0, wide, -1, data, sizeof data - 1, nullptr, nullptr);

@@ -263,6 +263,30 @@ TEST_F(UsbCamera, ABlockThatFailsThreeTimesEndsTheDownload) {
     }
 }
 
+// Programs started by the system (an automation server) do not get the caller's
+// environment; the stand-in then reads the same settings from the registry.
+TEST_F(UsbCamera, TakesItsSettingsFromTheRegistryWithoutEnvironment) {
+    const char kKey[] = "Software\\VX2917 Stand-ins\\Still Image";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    auto set = [&](const char* name, const std::string& value) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    };
+    set("Card", card_);
+    set("Devices", "D:vx2917;VX2917");
+    set("Log", log_);
+    const CamtoolResult result = RunCamtool("--usb list", {});
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+
+    EXPECT_EQ(result.exitCode, 0u) << result.out;
+    EXPECT_EQ(result.OutLines(), ExpectedListing(card_));
+    EXPECT_EQ(Count(Log(), "create 1 mode 2"), 1);
+}
+
 class NoUser final : public UserSide {
   public:
     void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
