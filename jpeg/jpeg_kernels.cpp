@@ -172,6 +172,17 @@ inline bool RowNarrow(std::int32_t* row, u32& wide) {
 void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
     constexpr u32 kRowRound = 1024;
     constexpr u32 kColumnRound = 131072;
+    // A block holding only its DC value is one constant.
+    if (nonzeroRows == 1 &&
+        (block[1] | block[2] | block[3] | block[4] | block[5] | block[6] | block[7]) == 0) {
+        const u32 row = static_cast<u32>(
+            static_cast<std::int32_t>(static_cast<u32>(block[0]) * 8192u + kRowRound) >> 11);
+        const std::int32_t v = static_cast<std::int32_t>(row * 8192u + kColumnRound) >> 18;
+        for (int n = 0; n < 64; ++n) {
+            block[n] = v;
+        }
+        return;
+    }
     // Rows: a zero row stays zero; a row holding only its first value is constant.
     // `wide` gathers the results that do not fit in 16 bits.
     u32 wide = 0;
@@ -230,7 +241,21 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
 // Cr - 128 after the level shift are the inverse DCT outputs themselves. The
 // loop vectorises into double multiplies and truncating conversions.
 static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int32_t* blue,
-                        std::int32_t* green, std::int32_t* red) {
+                        std::int32_t* green, std::int32_t* red, bool flat) {
+    if (flat) {
+        const double b = cb[0];
+        const double r = cr[0];
+        const auto tb = static_cast<std::int32_t>(1.772 * b);
+        const auto tg =
+            static_cast<std::int32_t>(0.34414 * b) + static_cast<std::int32_t>(0.71414 * r);
+        const auto tr = static_cast<std::int32_t>(1.402 * r);
+        for (int i = 0; i < 64; ++i) {
+            blue[i] = tb;
+            green[i] = tg;
+            red[i] = tr;
+        }
+        return;
+    }
     for (int i = 0; i < 64; ++i) {
         const double b = cb[i];
         const double r = cr[i];
@@ -245,9 +270,10 @@ static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int
 // Y + 128 lies in -8064..8319 and the terms within +-14518 (green: +-8669), so the
 // sums fit 16-bit lanes, and packing with unsigned saturation limits them to 0..255.
 void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep) {
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
+                bool flatChroma) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
-    ChromaTerms(cb, cr, blue, green, red);
+    ChromaTerms(cb, cr, blue, green, red, flatChroma);
     auto load = [](const std::int32_t* p) {
         return _mm_packs_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p)),
                                _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)));
@@ -307,9 +333,10 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
 #else
 
 void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep) {
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
+                bool flatChroma) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
-    ChromaTerms(cb, cr, blue, green, red);
+    ChromaTerms(cb, cr, blue, green, red, flatChroma);
     for (int r = 0; r < 8; ++r) {
         std::uint8_t* out = top + r * rowStep;
         for (int c = 0; c < 16; ++c) {

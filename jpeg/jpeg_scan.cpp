@@ -1,7 +1,7 @@
 // DecodeScan: the entropy-coded data after SOS turned into pixels. Huffman codes
 // are matched exactly as the canonical rows define them (shortest matching length
-// first); codes of up to 9 bits are found with one table look-up, and for AC
-// coefficients whose code and value fit in 9 bits the look-up yields the run and
+// first); codes of up to 10 bits are found with one table look-up, and for AC
+// coefficients whose code and value fit in 10 bits the look-up yields the run and
 // the value at once. Longer codes are matched row by row.
 
 #include <algorithm>
@@ -17,7 +17,7 @@ namespace vx {
 
 namespace {
 
-constexpr int kLookupBits = 9;
+constexpr int kLookupBits = 10;
 constexpr int kDcMaxCodeLength = 12;
 constexpr int kAcMaxCodeLength = 16;
 // Largest DC difference size taken: the value bits must fit the 16 bits that
@@ -34,8 +34,8 @@ inline int MatchRow(const HuffmanTable& table, const std::uint8_t* symbols, int 
     return symbols[(row.firstIndex + code - row.minCode) & 0xFF];
 }
 
-// Look-up entry for a 9-bit prefix, packed in 32 bits:
-//   bits 0-7   bits to take (0: no code of up to 9 bits starts here)
+// Look-up entry for a 10-bit prefix, packed in 32 bits:
+//   bits 0-7   bits to take (0: no code of up to 10 bits starts here)
 //   bits 8-11  run (AC) or size (DC) of the symbol
 //   bits 12-15 value bits still to read (AC; 0 when the value is included or the size is 0)
 //   bits 16-31 the value (AC, when its bits fit in the prefix after the code)
@@ -224,13 +224,16 @@ constexpr std::array<std::uint8_t, 64> kRowsUpTo = [] {
     return rows;
 }();
 
+constexpr unsigned kDcOnly = 0x100;
+
 struct BitState {
     std::uint64_t acc = 0;  // left-aligned
     int nbits = 0;
 };
 
 // Decodes one block's coefficients, dequantised, into `block` (zero on entry).
-// Returns a mask of the rows that may be non-zero, or 0 on failure. Kept out of
+// Returns a mask of the rows that may be non-zero, with kDcOnly added when the
+// DC value is the only one, or 0 on failure. Kept out of
 // line so that its loop has the registers to itself.
 #if defined(__GNUC__)
 __attribute__((noinline))
@@ -315,7 +318,7 @@ DecodeBlock(BitReader& br, BitState& state, const ComponentTables& t, std::uint3
     }
     state.acc = acc;
     state.nbits = nbits;
-    return kRowsUpTo[last];
+    return last == 0 ? 1u | kDcOnly : kRowsUpTo[last];
 }
 
 }  // namespace
@@ -373,12 +376,14 @@ bool JpegDecoder::DecodeScan(Stream& s) {
                 }
             }
             for (int b = 0; b < 4; ++b) {
-                InverseDct(blocks[b], rows[b]);
+                InverseDct(blocks[b], rows[b] & 0xFF);
             }
             if (br.PastEnd() && br.DemandPosition(bits.nbits) > s.length) {
                 return Fail(JpegStatus::NotDecodable);
             }
-            ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes);
+            const bool flatChroma = (rows[2] & rows[3] & kDcOnly) != 0;
+            ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes,
+                       flatChroma);
             mcuCounter += 2;
         }
     }

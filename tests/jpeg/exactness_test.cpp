@@ -179,14 +179,18 @@ TEST(JpegColourConversion, MatchesDoubleProductsOverTheReachableRange) {
     }
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> sample(-8192, 8191);
+    // Every other MCU has flat chroma (a DC-only chroma block), which the decoder
+    // announces.
     for (int i = 0; i < 20000; ++i) {
+        const bool flat = i % 2 == 1;
+        const int flatCb = sample(rng), flatCr = sample(rng);
         for (int n = 0; n < 64; ++n) {
             y0[n] = sample(rng);
             y1[n] = sample(rng);
-            cb[n] = sample(rng) >> (i % 6);
-            cr[n] = sample(rng) >> (i % 5);
+            cb[n] = flat ? flatCb : sample(rng) >> (i % 6);
+            cr[n] = flat ? flatCr : sample(rng) >> (i % 5);
         }
-        ConvertMcu(y0, y1, cb, cr, out + 7 * 48, -48);  // bottom-up, as the decoder writes
+        ConvertMcu(y0, y1, cb, cr, out + 7 * 48, -48, flat);  // bottom-up, as the decoder writes
         for (int r = 0; r < 8; ++r) {
             for (int c = 0; c < 16; ++c) {
                 const int j = 8 * r + c / 2;
