@@ -36,6 +36,7 @@ using vx::virtualcam::VirtualCamera;
 
 std::string Setting(const char* variable, const wchar_t* value, bool* present = nullptr) {
     char buffer[4096];
+    SetLastError(ERROR_SUCCESS);  // an empty variable answers 0 without an error
     const DWORD n = GetEnvironmentVariableA(variable, buffer, sizeof buffer);
     if (n > 0 && n < sizeof buffer) {
         if (present)
