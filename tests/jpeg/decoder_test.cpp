@@ -34,7 +34,9 @@ Block Dc(int dc) {
 std::vector<Block> UniformMcus(int count, int y, int cb = 0, int cr = 0) {
     std::vector<Block> blocks;
     for (int i = 0; i < count; ++i) {
-        blocks.insert(blocks.end(), {Dc(y), Dc(y), Dc(cb), Dc(cr)});
+        for (int dc : {y, y, cb, cr}) {
+            blocks.push_back(Dc(dc));
+        }
     }
     return blocks;
 }
@@ -130,7 +132,9 @@ TEST(JpegDecoderPixels, McusPlacedLeftToRightTopToBottomInBottomUpRows) {
     // A 32 x 16 picture: four MCUs with Y samples 10, 20, 30, 40 before the level shift.
     std::vector<Block> blocks;
     for (int level : {80, 160, 240, 320}) {
-        blocks.insert(blocks.end(), {Dc(level), Dc(level), Dc(0), Dc(0)});
+        for (int dc : {level, level, 0, 0}) {
+            blocks.push_back(Dc(dc));
+        }
     }
     const Bytes rows = Decode(BuildPicture(32, 16, blocks));
     ASSERT_EQ(rows.size(), 32u * 16 * 3);
@@ -600,8 +604,10 @@ TEST(JpegDecoderFile, ReadsTheWholeFileAndReportsOpenAndReadErrors) {
     JpegDecoder decoder;
     EXPECT_EQ(decoder.DecodeFile("/nonexistent/vx/picture.jpg"), nullptr);
     EXPECT_EQ(decoder.status(), JpegStatus::CannotOpen);
+    // A folder: Windows refuses to open it, other systems open it and refuse to read.
     EXPECT_EQ(decoder.DecodeFile(std::filesystem::temp_directory_path().string()), nullptr);
-    EXPECT_EQ(decoder.status(), JpegStatus::CannotRead);
+    EXPECT_TRUE(decoder.status() == JpegStatus::CannotRead ||
+                decoder.status() == JpegStatus::CannotOpen);
     const TempFile empty(Bytes{});
     EXPECT_EQ(decoder.DecodeFile(empty.path()), nullptr);
     EXPECT_EQ(decoder.status(), JpegStatus::NotDecodable);
