@@ -278,10 +278,6 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
         return _mm_packs_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p)),
                                _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)));
     };
-    auto loadu = [](const std::int32_t* p) {
-        return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)));
-    };
     const __m128i levelShift = _mm_set1_epi16(128);
     const __m128i zero = _mm_setzero_si128();
     const __m128i lowPixel = _mm_set_epi32(0, -1, 0, -1);
@@ -294,8 +290,8 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
         _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
     };
     for (int r = 0; r < 8; ++r) {
-        const __m128i yl = _mm_add_epi16(loadu(y0 + 8 * r), levelShift);
-        const __m128i yr = _mm_add_epi16(loadu(y1 + 8 * r), levelShift);
+        const __m128i yl = _mm_add_epi16(load(y0 + 8 * r), levelShift);
+        const __m128i yr = _mm_add_epi16(load(y1 + 8 * r), levelShift);
         const __m128i tb = load(blue + 8 * r);
         const __m128i tg = load(green + 8 * r);
         const __m128i tr = load(red + 8 * r);

@@ -27,7 +27,7 @@ inline constexpr std::int32_t kIdctMatrix[8][8] = {
 void InverseDct(std::int32_t* block, unsigned nonzeroRows);
 
 // Converts one MCU: `y0`, `y1` (left and right luminance), `cb`, `cr` are inverse
-// DCT outputs before the level shift, each 64 values in -8192..8191. Writes 8 rows
+// DCT outputs before the level shift, each 64 values in -8192..8191, 16-byte aligned. Writes 8 rows
 // of 16 pixels (blue, green, red): the top row at `top`, each next row `rowStep`
 // bytes further (negative for bottom-up rows). With `flatChroma` the caller
 // promises that all 64 values of `cb` are equal, and all of `cr`.

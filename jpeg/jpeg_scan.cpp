@@ -9,6 +9,10 @@
 #include <iterator>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "jpeg/jpeg_decoder.h"
 #include "jpeg/jpeg_internal.h"
 #include "jpeg/jpeg_kernels.h"
@@ -226,6 +230,18 @@ constexpr std::array<std::uint8_t, 64> kRowsUpTo = [] {
 
 constexpr unsigned kDcOnly = 0x100;
 
+// Zeroes the four blocks of an MCU (256 values, 64-byte aligned).
+inline void ClearBlocks(std::int32_t* blocks) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < 256; i += 4) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(blocks + i), zero);
+    }
+#else
+    std::memset(blocks, 0, 256 * sizeof *blocks);
+#endif
+}
+
 struct BitState {
     std::uint64_t acc = 0;  // left-aligned
     int nbits = 0;
@@ -243,7 +259,8 @@ DecodeBlock(BitReader& br, BitState& state, const ComponentTables& t, std::uint3
             std::int32_t* block) {
     std::uint64_t acc = state.acc;
     int nbits = state.nbits;
-    if (nbits <= 48) {
+    // A DC code and its value take at most 12 + 16 bits.
+    if (nbits < 32) {
         br.Fill(acc, nbits);
     }
     unsigned size;
@@ -366,7 +383,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
         // The MCU row's top pixel row, counted from the start of the bottom-up rows.
         std::uint8_t* top = pixels_ + (frameHeight - 1 - 8 * mr) * rowBytes;
         for (int mc = 0; mc < mcuColumns; ++mc) {
-            std::memset(blocks, 0, sizeof blocks);
+            ClearBlocks(blocks[0]);
             unsigned rows[4];
             for (int b = 0; b < 4; ++b) {
                 const int comp = b == 0 ? 0 : b - 1;

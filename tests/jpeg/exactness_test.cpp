@@ -152,7 +152,7 @@ TEST(JpegColourConversion, MatchesDoubleProductsOverTheReachableRange) {
         terms.greenCr.push_back(static_cast<int>(std::trunc(0.71414 * d)));
         terms.red.push_back(static_cast<int>(std::trunc(1.402 * d)));
     }
-    std::int32_t y0[64], y1[64], cb[64], cr[64];
+    alignas(16) std::int32_t y0[64], y1[64], cb[64], cr[64];
     std::uint8_t out[8 * 48];
     for (int sweep = 0; sweep < 2; ++sweep) {
         const int fixed = sweep == 0 ? 37 : -1203;  // the other chroma value
