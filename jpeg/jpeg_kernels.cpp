@@ -165,6 +165,115 @@ inline bool RowNarrow(std::int32_t* row, u32& wide) {
     return true;
 }
 
+// Transposes eight rows of eight 16-bit values.
+inline void Transpose(__m128i* m) {
+    const __m128i a0 = _mm_unpacklo_epi16(m[0], m[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(m[0], m[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(m[2], m[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(m[2], m[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(m[4], m[5]);
+    const __m128i a5 = _mm_unpackhi_epi16(m[4], m[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(m[6], m[7]);
+    const __m128i a7 = _mm_unpackhi_epi16(m[6], m[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+    m[0] = _mm_unpacklo_epi64(b0, b4);
+    m[1] = _mm_unpackhi_epi64(b0, b4);
+    m[2] = _mm_unpacklo_epi64(b1, b5);
+    m[3] = _mm_unpackhi_epi64(b1, b5);
+    m[4] = _mm_unpacklo_epi64(b2, b6);
+    m[5] = _mm_unpackhi_epi64(b2, b6);
+    m[6] = _mm_unpacklo_epi64(b3, b7);
+    m[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// One pass over eight lanes at once: out[i] = (sum over u of x[u] * K[i][u] + round)
+// >> shift for lanes 0-3 (`low`) and 4-7 (`high`). With `lowLanesOnly` lanes 4-7
+// of x are zero and so are their results; with `lowInputsOnly` x[4..7] are zero.
+template <int Shift>
+inline void VerticalPass(const __m128i* x, std::int32_t round, bool lowLanesOnly,
+                         bool lowInputsOnly, __m128i* low, __m128i* high) {
+    const __m128i rounding = _mm_set1_epi32(round);
+    for (int half = 0; half < 2; ++half) {
+        __m128i* out = half == 0 ? low : high;
+        if (half == 1 && lowLanesOnly) {
+            for (int i = 0; i < 8; ++i) {
+                out[i] = _mm_setzero_si128();
+            }
+            break;
+        }
+        auto interleave = [half](__m128i a, __m128i b) {
+            return half == 0 ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b);
+        };
+        const __m128i x02 = interleave(x[0], x[2]);
+        const __m128i x13 = interleave(x[1], x[3]);
+        const __m128i x46 = interleave(x[4], x[6]);
+        const __m128i x57 = interleave(x[5], x[7]);
+        for (int i = 0; i < 4; ++i) {
+            const std::int32_t* k = kIdctMatrix[i];
+            __m128i e = _mm_add_epi32(_mm_madd_epi16(x02, Factors(k[0], k[2])), rounding);
+            __m128i o = _mm_madd_epi16(x13, Factors(k[1], k[3]));
+            if (!lowInputsOnly) {
+                e = _mm_add_epi32(e, _mm_madd_epi16(x46, Factors(k[4], k[6])));
+                o = _mm_add_epi32(o, _mm_madd_epi16(x57, Factors(k[5], k[7])));
+            }
+            out[i] = _mm_srai_epi32(_mm_add_epi32(e, o), Shift);
+            out[7 - i] = _mm_srai_epi32(_mm_sub_epi32(e, o), Shift);
+        }
+    }
+}
+
+// Packs two vectors of 32-bit values to 16 bits; `saturated` gathers lanes that
+// may not have fit (a packed value at a limit), which then send the block back to
+// the exact 32-bit path.
+inline __m128i Pack(__m128i low, __m128i high, __m128i& saturated) {
+    const __m128i p = _mm_packs_epi32(low, high);
+    saturated = _mm_or_si128(saturated, _mm_or_si128(_mm_cmpeq_epi16(p, _mm_set1_epi16(32767)),
+                                                     _mm_cmpeq_epi16(p, _mm_set1_epi16(-32768))));
+    return p;
+}
+
+// The whole block in 16-bit lanes, when its coefficients and the row pass's
+// results fit in 16 bits: transpose, row pass on all rows at once, transpose back,
+// column pass. Returns false, changing nothing, when something does not fit.
+bool BlockNarrow(std::int32_t* block, unsigned rows) {
+    __m128i saturated = _mm_setzero_si128();
+    __m128i m[8];
+    for (int r = 0; r < 8; ++r) {
+        m[r] = (rows & (1u << r)) == 0
+                   ? _mm_setzero_si128()
+                   : Pack(_mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * r)),
+                          _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * r + 4)),
+                          saturated);
+    }
+    if (_mm_movemask_epi8(saturated) != 0) {
+        return false;
+    }
+    const bool upperRowsZero = (rows & 0xF0u) == 0;
+    Transpose(m);  // m[u]: coefficient u of every row
+    __m128i low[8], high[8];
+    VerticalPass<11>(m, 1024, upperRowsZero, false, low, high);
+    for (int i = 0; i < 8; ++i) {
+        m[i] = Pack(low[i], high[i], saturated);  // m[i]: row-pass result i of every row
+    }
+    if (_mm_movemask_epi8(saturated) != 0) {
+        return false;
+    }
+    Transpose(m);  // m[v]: row v of the row pass's results
+    VerticalPass<18>(m, 131072, false, upperRowsZero, low, high);
+    for (int i = 0; i < 8; ++i) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(block + 8 * i), low[i]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(block + 8 * i + 4), high[i]);
+    }
+    return true;
+}
+
 #endif
 
 }  // namespace
@@ -183,6 +292,11 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
         }
         return;
     }
+#if defined(__SSE2__)
+    if (BlockNarrow(block, nonzeroRows)) {
+        return;
+    }
+#endif
     // Rows: a zero row stays zero; a row holding only its first value is constant.
     // `wide` gathers the results that do not fit in 16 bits.
     u32 wide = 0;
