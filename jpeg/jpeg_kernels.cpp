@@ -5,6 +5,7 @@
 
 #include "jpeg/jpeg_kernels.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -355,27 +356,32 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows) {
 // Cr - 128 after the level shift are the inverse DCT outputs themselves. The
 // loop vectorises into double multiplies and truncating conversions.
 static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int32_t* blue,
-                        std::int32_t* green, std::int32_t* red, bool flat) {
-    if (flat) {
+                        std::int32_t* green, std::int32_t* red, bool flatCb, bool flatCr) {
+    alignas(16) std::int32_t greenCb[64], greenCr[64];
+    if (flatCb) {
         const double b = cb[0];
-        const double r = cr[0];
-        const auto tb = static_cast<std::int32_t>(1.772 * b);
-        const auto tg =
-            static_cast<std::int32_t>(0.34414 * b) + static_cast<std::int32_t>(0.71414 * r);
-        const auto tr = static_cast<std::int32_t>(1.402 * r);
+        std::fill_n(blue, 64, static_cast<std::int32_t>(1.772 * b));
+        std::fill_n(greenCb, 64, static_cast<std::int32_t>(0.34414 * b));
+    } else {
         for (int i = 0; i < 64; ++i) {
-            blue[i] = tb;
-            green[i] = tg;
-            red[i] = tr;
+            const double b = cb[i];
+            blue[i] = static_cast<std::int32_t>(1.772 * b);
+            greenCb[i] = static_cast<std::int32_t>(0.34414 * b);
         }
-        return;
+    }
+    if (flatCr) {
+        const double r = cr[0];
+        std::fill_n(red, 64, static_cast<std::int32_t>(1.402 * r));
+        std::fill_n(greenCr, 64, static_cast<std::int32_t>(0.71414 * r));
+    } else {
+        for (int i = 0; i < 64; ++i) {
+            const double r = cr[i];
+            red[i] = static_cast<std::int32_t>(1.402 * r);
+            greenCr[i] = static_cast<std::int32_t>(0.71414 * r);
+        }
     }
     for (int i = 0; i < 64; ++i) {
-        const double b = cb[i];
-        const double r = cr[i];
-        blue[i] = static_cast<std::int32_t>(1.772 * b);
-        green[i] = static_cast<std::int32_t>(0.34414 * b) + static_cast<std::int32_t>(0.71414 * r);
-        red[i] = static_cast<std::int32_t>(1.402 * r);
+        green[i] = greenCb[i] + greenCr[i];
     }
 }
 
@@ -384,10 +390,10 @@ static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int
 // Y + 128 lies in -8064..8319 and the terms within +-14518 (green: +-8669), so the
 // sums fit 16-bit lanes, and packing with unsigned saturation limits them to 0..255.
 void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
-                bool flatChroma) {
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
+                bool flatCr) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
-    ChromaTerms(cb, cr, blue, green, red, flatChroma);
+    ChromaTerms(cb, cr, blue, green, red, flatCb, flatCr);
     auto load = [](const std::int32_t* p) {
         return _mm_packs_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p)),
                                _mm_load_si128(reinterpret_cast<const __m128i*>(p + 4)));
@@ -443,10 +449,10 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
 #else
 
 void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
-                bool flatChroma) {
+                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
+                bool flatCr) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
-    ChromaTerms(cb, cr, blue, green, red, flatChroma);
+    ChromaTerms(cb, cr, blue, green, red, flatCb, flatCr);
     for (int r = 0; r < 8; ++r) {
         std::uint8_t* out = top + r * rowStep;
         for (int c = 0; c < 16; ++c) {

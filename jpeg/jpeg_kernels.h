@@ -29,10 +29,10 @@ void InverseDct(std::int32_t* block, unsigned nonzeroRows);
 // Converts one MCU: `y0`, `y1` (left and right luminance), `cb`, `cr` are inverse
 // DCT outputs before the level shift, each 64 values in -8192..8191, 16-byte aligned. Writes 8 rows
 // of 16 pixels (blue, green, red): the top row at `top`, each next row `rowStep`
-// bytes further (negative for bottom-up rows). With `flatChroma` the caller
-// promises that all 64 values of `cb` are equal, and all of `cr`.
+// bytes further (negative for bottom-up rows). With `flatCb` the caller promises
+// that all 64 values of `cb` are equal, with `flatCr` the same of `cr`.
 void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
                 const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
-                bool flatChroma = false);
+                bool flatCb = false, bool flatCr = false);
 
 }  // namespace vx

@@ -398,9 +398,8 @@ bool JpegDecoder::DecodeScan(Stream& s) {
             if (br.PastEnd() && br.DemandPosition(bits.nbits) > s.length) {
                 return Fail(JpegStatus::NotDecodable);
             }
-            const bool flatChroma = (rows[2] & rows[3] & kDcOnly) != 0;
             ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes,
-                       flatChroma);
+                       (rows[2] & kDcOnly) != 0, (rows[3] & kDcOnly) != 0);
             mcuCounter += 2;
         }
     }

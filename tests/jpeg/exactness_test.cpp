@@ -179,18 +179,19 @@ TEST(JpegColourConversion, MatchesDoubleProductsOverTheReachableRange) {
     }
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> sample(-8192, 8191);
-    // Every other MCU has flat chroma (a DC-only chroma block), which the decoder
-    // announces.
+    // Chroma blocks may be flat (DC-only), which the decoder announces: neither,
+    // Cb, Cr, or both.
     for (int i = 0; i < 20000; ++i) {
-        const bool flat = i % 2 == 1;
-        const int flatCb = sample(rng), flatCr = sample(rng);
+        const bool flatCb = i % 4 == 1 || i % 4 == 3;
+        const bool flatCr = i % 4 >= 2;
+        const int cbValue = sample(rng), crValue = sample(rng);
         for (int n = 0; n < 64; ++n) {
             y0[n] = sample(rng);
             y1[n] = sample(rng);
-            cb[n] = flat ? flatCb : sample(rng) >> (i % 6);
-            cr[n] = flat ? flatCr : sample(rng) >> (i % 5);
+            cb[n] = flatCb ? cbValue : sample(rng) >> (i % 6);
+            cr[n] = flatCr ? crValue : sample(rng) >> (i % 5);
         }
-        ConvertMcu(y0, y1, cb, cr, out + 7 * 48, -48, flat);  // bottom-up, as the decoder writes
+        ConvertMcu(y0, y1, cb, cr, out + 7 * 48, -48, flatCb, flatCr);  // bottom-up, as decoded
         for (int r = 0; r < 8; ++r) {
             for (int c = 0; c < 16; ++c) {
                 const int j = 8 * r + c / 2;
