@@ -389,9 +389,9 @@ static void ChromaTerms(const std::int32_t* cb, const std::int32_t* cr, std::int
 
 // Y + 128 lies in -8064..8319 and the terms within +-14518 (green: +-8669), so the
 // sums fit 16-bit lanes, and packing with unsigned saturation limits them to 0..255.
-void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
-                bool flatCr) {
+void StoreMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
+              const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
+              bool flatCr) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
     ChromaTerms(cb, cr, blue, green, red, flatCb, flatCr);
     auto load = [](const std::int32_t* p) {
@@ -448,9 +448,9 @@ void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32
 
 #else
 
-void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
-                bool flatCr) {
+void StoreMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
+              const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep, bool flatCb,
+              bool flatCr) {
     alignas(16) std::int32_t blue[64], green[64], red[64];
     ChromaTerms(cb, cr, blue, green, red, flatCb, flatCr);
     for (int r = 0; r < 8; ++r) {

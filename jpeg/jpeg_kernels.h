@@ -21,18 +21,19 @@ inline constexpr std::int32_t kIdctMatrix[8][8] = {
     {8192, -11363, 10703, -9633, 8192, -6437, 4433, -2260},
 };
 
-// In place on 64 dequantised coefficients in natural order (16-byte aligned). Bit r of
-// `nonzeroRows` is clear only if row r is all zero. Sums wrap modulo 2^32 (hostile streams can
-// overflow them), so every output lies in -8192..8191.
+// In place on 64 dequantised coefficients in natural order, 16-byte aligned. Bit r
+// of `nonzeroRows` is clear only if row r is all zero. Sums wrap modulo 2^32
+// (hostile streams can overflow them), so every output lies in -8192..8191.
 void InverseDct(std::int32_t* block, unsigned nonzeroRows);
 
-// Converts one MCU: `y0`, `y1` (left and right luminance), `cb`, `cr` are inverse
-// DCT outputs before the level shift, each 64 values in -8192..8191, 16-byte aligned. Writes 8 rows
-// of 16 pixels (blue, green, red): the top row at `top`, each next row `rowStep`
-// bytes further (negative for bottom-up rows). With `flatCb` the caller promises
-// that all 64 values of `cb` are equal, with `flatCr` the same of `cr`.
-void ConvertMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
-                const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
-                bool flatCb = false, bool flatCr = false);
+// Converts one MCU to pixels and stores them: `y0`, `y1` (left and right
+// luminance), `cb`, `cr` are inverse DCT outputs before the level shift, each 64
+// values in -8192..8191, 16-byte aligned. Writes 8 rows of 16 pixels (blue, green,
+// red): the top row at `top`, each next row `rowStep` bytes further (negative for
+// bottom-up rows). With `flatCb` the caller promises that all 64 values of `cb`
+// are equal, with `flatCr` the same of `cr`.
+void StoreMcu(const std::int32_t* y0, const std::int32_t* y1, const std::int32_t* cb,
+              const std::int32_t* cr, std::uint8_t* top, std::ptrdiff_t rowStep,
+              bool flatCb = false, bool flatCr = false);
 
 }  // namespace vx

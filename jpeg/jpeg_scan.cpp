@@ -29,8 +29,8 @@ constexpr int kAcMaxCodeLength = 16;
 constexpr unsigned kDcMaxSize = 16;
 
 // The symbol of `code` of length `len`, or -1 when the row has no such code.
-inline int MatchRow(const HuffmanTable& table, const std::uint8_t* symbols, int len,
-                    std::uint32_t code) {
+inline int MatchCode(const HuffmanTable& table, const std::uint8_t* symbols, int len,
+                     std::uint32_t code) {
     const HuffmanLength& row = table.rows[len - 1];
     if (row.maxCode == 0xFFFF || code < row.minCode || code > row.maxCode) {
         return -1;
@@ -69,7 +69,7 @@ struct FastTable {
             }
             const std::uint32_t last = std::min<std::uint32_t>(row.maxCode, (1u << len) - 1);
             for (std::uint32_t code = row.minCode; code <= last; ++code) {
-                const auto sym = static_cast<unsigned>(MatchRow(t, syms, len, code));
+                const auto sym = static_cast<unsigned>(MatchCode(t, syms, len, code));
                 const unsigned size = sym & 15;
                 const int shift = kLookupBits - len;
                 for (std::uint32_t p = code << shift; p < (code + 1) << shift; ++p) {
@@ -191,7 +191,7 @@ class BitReader {
 inline int MatchLong(const FastTable& t, std::uint64_t& acc, int& nbits, int maxLen) {
     for (int len = kLookupBits + 1; len <= maxLen; ++len) {
         const int sym =
-            MatchRow(*t.table, t.symbols, len, static_cast<std::uint32_t>(acc >> (64 - len)));
+            MatchCode(*t.table, t.symbols, len, static_cast<std::uint32_t>(acc >> (64 - len)));
         if (sym >= 0) {
             acc <<= len;
             nbits -= len;
@@ -375,7 +375,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
 
     BitReader br(s.data, s.length, s.pos);
     BitState bits;
-    alignas(64) std::int32_t blocks[4][64];
+    alignas(64) std::int32_t blockBuffer[4][64];
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(frameWidth) * 3;
     const int mcuRows = frameHeight / 8;
     const int mcuColumns = frameWidth / 16;
@@ -383,23 +383,23 @@ bool JpegDecoder::DecodeScan(Stream& s) {
         // The MCU row's top pixel row, counted from the start of the bottom-up rows.
         std::uint8_t* top = pixels_ + (frameHeight - 1 - 8 * mr) * rowBytes;
         for (int mc = 0; mc < mcuColumns; ++mc) {
-            ClearBlocks(blocks[0]);
+            ClearBlocks(blockBuffer[0]);
             unsigned rows[4];
             for (int b = 0; b < 4; ++b) {
                 const int comp = b == 0 ? 0 : b - 1;
-                rows[b] = DecodeBlock(br, bits, tables[comp], dcPredictors[comp], blocks[b]);
+                rows[b] = DecodeBlock(br, bits, tables[comp], dcPredictors[comp], blockBuffer[b]);
                 if (rows[b] == 0) {
                     return Fail(JpegStatus::NotDecodable);
                 }
             }
             for (int b = 0; b < 4; ++b) {
-                InverseDct(blocks[b], rows[b] & 0xFF);
+                InverseDct(blockBuffer[b], rows[b] & 0xFF);
             }
             if (br.PastEnd() && br.DemandPosition(bits.nbits) > s.length) {
                 return Fail(JpegStatus::NotDecodable);
             }
-            ConvertMcu(blocks[0], blocks[1], blocks[2], blocks[3], top + mc * 48, -rowBytes,
-                       (rows[2] & kDcOnly) != 0, (rows[3] & kDcOnly) != 0);
+            StoreMcu(blockBuffer[0], blockBuffer[1], blockBuffer[2], blockBuffer[3], top + mc * 48,
+                     -rowBytes, (rows[2] & kDcOnly) != 0, (rows[3] & kDcOnly) != 0);
             mcuCounter += 2;
         }
     }

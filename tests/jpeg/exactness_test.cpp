@@ -167,7 +167,7 @@ TEST(JpegColourConversion, MatchesDoubleProductsOverTheReachableRange) {
                 for (int n = 0; n < 64; ++n) {
                     y0[n] = y1[n] = kLow + 2 * t + (n & 1);
                 }
-                ConvertMcu(y0, y1, cb, cr, out, 48);
+                StoreMcu(y0, y1, cb, cr, out, 48);
                 const int bad = FirstDifference(out, kLow + 2 * t + 128, cb, cr, terms);
                 if (bad >= 0) {
                     FAIL() << "Y " << kLow + 2 * t + 128 + (bad % 16 & 1) << " Cb "
@@ -191,7 +191,7 @@ TEST(JpegColourConversion, MatchesDoubleProductsOverTheReachableRange) {
             cb[n] = flatCb ? cbValue : sample(rng) >> (i % 6);
             cr[n] = flatCr ? crValue : sample(rng) >> (i % 5);
         }
-        ConvertMcu(y0, y1, cb, cr, out + 7 * 48, -48, flatCb, flatCr);  // bottom-up, as decoded
+        StoreMcu(y0, y1, cb, cr, out + 7 * 48, -48, flatCb, flatCr);  // bottom-up, as decoded
         for (int r = 0; r < 8; ++r) {
             for (int c = 0; c < 16; ++c) {
                 const int j = 8 * r + c / 2;
