@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -263,6 +264,8 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     signal(SIGHUP, SIG_IGN);
+    // Whoever started us may be killed outright: stop (and remove the link) with it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
 
     // A session of our own, so the terminal can become its controlling terminal. A
     // process group leader cannot start one: then a child serves, and this process
@@ -272,6 +275,7 @@ int main(int argc, char** argv) {
         if (child < 0)
             return Usage("cannot start a session");
         if (child == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             setsid();
             return Serve(*options);
         }
