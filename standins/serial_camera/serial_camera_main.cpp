@@ -11,7 +11,8 @@
 // --faults   serial fault switches, e.g. "wrongTrailer=once,badStatus=once@0xC3"
 // --no-pacing  answers as fast as the terminal takes them instead of at the line rate
 //            of 115200 baud with 11 bits a byte (fault delays still apply)
-// --log      receives "card DIR" and then one line per command byte heard
+// --log      receives "card DIR", then one line per command byte heard, each preceded
+//            by "line 115200 8N2" (the port's settings) when the host changed them
 // --ready    written once the link exists
 // Runs until SIGTERM or SIGINT.
 //
@@ -35,6 +36,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standins/camera_switches/camera_switches.h"
@@ -113,6 +115,26 @@ bool MakeRaw(int fd) {
     return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
+// "115200 8N2": rate, data bits, parity, stop bits of the terminal.
+std::string LineSettings(int fd) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return "unknown";
+    static const std::pair<speed_t, int> kRates[] = {
+        {B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
+        {B19200, 19200},   {B38400, 38400},   {B57600, 57600},  {B115200, 115200},
+        {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    int rate = 0;
+    for (const auto& [code, value] : kRates) {
+        if (cfgetospeed(&t) == code)
+            rate = value;
+    }
+    const int bits = (t.c_cflag & CSIZE) == CS8 ? 8 : (t.c_cflag & CSIZE) == CS7 ? 7 : 0;
+    const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+    return std::to_string(rate) + " " + std::to_string(bits) + parity +
+           ((t.c_cflag & CSTOPB) ? "2" : "1");
+}
+
 class Terminal {
   public:
     ~Terminal() {
@@ -139,6 +161,7 @@ class Terminal {
     }
 
     int master() const { return master_; }
+    int slave() const { return slave_; }
     const std::string& path() const { return path_; }
 
   private:
@@ -199,6 +222,7 @@ int Serve(const Options& options) {
     const Clock::time_point start = Clock::now();
     std::chrono::nanoseconds lastArrival{0};
     std::size_t commandsLogged = 0;
+    std::string lineLogged;
     auto& output = camera.output();
     std::vector<std::uint8_t> pending;  // due, not yet taken by the terminal
 
@@ -240,6 +264,11 @@ int Serve(const Options& options) {
             const auto& commands = camera.commands();
             for (; commandsLogged < commands.size(); ++commandsLogged) {
                 if (log.is_open()) {
+                    // The line settings the host gave the port, whenever they change.
+                    const std::string settings = LineSettings(terminal.slave());
+                    if (settings != lineLogged)
+                        log << "line " << settings << std::endl;
+                    lineLogged = settings;
                     char text[8];
                     std::snprintf(text, sizeof text, "0x%02X", commands[commandsLogged]);
                     log << text << std::endl;

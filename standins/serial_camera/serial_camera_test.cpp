@@ -79,9 +79,12 @@ class SerialCameraProgram : public ::testing::Test {
         port_ = open(link().c_str(), O_RDWR | O_NOCTTY);
         if (port_ < 0)
             return false;
+        // What the camera link asks of its port: 115200 baud, 8 bits, no parity, 2 stop.
         termios t{};
         tcgetattr(port_, &t);
         cfmakeraw(&t);
+        cfsetspeed(&t, B115200);
+        t.c_cflag |= CSTOPB;
         return tcsetattr(port_, TCSANOW, &t) == 0;
     }
 
@@ -202,7 +205,7 @@ TEST_F(SerialCameraProgram, ScratchCardTakesTheDeletes) {
     std::vector<std::string> commands;
     while (std::getline(log, line))
         commands.push_back(line);
-    EXPECT_EQ(commands, (std::vector<std::string>{"0xC2", "0xC3"}));
+    EXPECT_EQ(commands, (std::vector<std::string>{"line 115200 8N2", "0xC2", "0xC3"}));
     EXPECT_EQ(Stop(), 0);
     EXPECT_FALSE(fs::exists(scratch)) << "scratch card left behind";
 }

@@ -28,9 +28,11 @@ std::string WindowsPath(std::string path) {
     return "Z:" + path;
 }
 
-// What the stand-in on a port logged: its card folder, then every command byte heard.
+// What the stand-in on a port logged: its card folder, every command byte heard, and
+// the line settings the port had when the last of them came.
 struct StandinLog {
     std::string card;
+    std::string line;
     std::vector<std::string> commands;
     int Count(const std::string& command) const {
         return static_cast<int>(std::count(commands.begin(), commands.end(), command));
@@ -48,6 +50,8 @@ StandinLog ReadStandinLog(int port) {
     for (const std::string& line : ReadLines(WindowsPath(path))) {
         if (line.rfind("card ", 0) == 0) {
             log.card = WindowsPath(line.substr(5));
+        } else if (line.rfind("line ", 0) == 0) {
+            log.line = line.substr(5);
         } else {
             log.commands.push_back(line);
         }
@@ -191,6 +195,8 @@ TEST(SerialCamera, ListsThirtyPicturesAcrossTwoDirectoryBlocks) {
     EXPECT_EQ(result.OutLines().size(), 30u);
     // 25 records, "another block follows", then the last 5.
     EXPECT_EQ(log.commands, (std::vector<std::string>{"0xB1", "0xC1", "0xC1"}));
+    // The line as the link set it up, through the port's own settings call.
+    EXPECT_EQ(log.line, "115200 8N2");
 
     // Without a USB camera the start-up choice takes the serial link.
     const CamtoolResult startUp = RunCamtool("list", {{"VX_STI_DEVICES", "none"}});
