@@ -9,7 +9,8 @@
 //                              unset: an empty card
 //   VX_STI_DEVICES  (Devices)  the device list in order, ";"-separated descriptions;
 //                              "D:" makes an entry a decoy that answers nothing;
-//                              "none" lists no device; unset: "VX2917"
+//                              "none" lists no device; unset: "VX2917" when a card
+//                              is set, else no device (as the system's own sti.dll)
 //   VX_STI_FAULTS   (Faults)   USB fault switches, e.g. "busy=always,blockFails=3"
 //   VX_STI_LOG      (Log)      file that receives one line per call the host makes
 // A card folder that cannot be read or a bad switch makes instance creation fail, with
@@ -474,7 +475,8 @@ extern "C" HRESULT WINAPI StiCreateInstanceW(HINSTANCE instance, DWORD version,
     }
     bool hasDevices = false;
     const std::string devices = Setting("VX_STI_DEVICES", L"Devices", &hasDevices);
-    session->devices = ParseDevices(hasDevices ? devices : "VX2917");
+    // Unconfigured, the stand-in is Wine's own: no devices. A card alone is the camera.
+    session->devices = ParseDevices(hasDevices ? devices : hasCard ? "VX2917" : "none");
 
     *still = new StillImage(std::move(session));
     return S_OK;
