@@ -198,10 +198,26 @@ TEST(SerialCamera, ListsThirtyPicturesAcrossTwoDirectoryBlocks) {
     // The line as the link set it up, through the port's own settings call.
     EXPECT_EQ(log.line, "115200 8N2");
 
+    // Every thumbnail over the line, decoded.
+    const std::string folder = MakeTempFolder("serial-thumbs");
+    const CamtoolResult thumbs = RunCamtool("--serial thumbs \"" + folder + "\"", {});
+    EXPECT_EQ(thumbs.exitCode, 0u) << thumbs.out;
+    EXPECT_EQ(FileNames(folder).size(), 30u);
+    RemoveFolder(folder);
+
     // Without a USB camera the start-up choice takes the serial link.
     const CamtoolResult startUp = RunCamtool("list", {{"VX_STI_DEVICES", "none"}});
     EXPECT_EQ(startUp.exitCode, 0u) << startUp.out;
     EXPECT_EQ(startUp.OutLines(), result.OutLines());
+}
+
+// COM1: a camera whose probe answer comes after the read gave up (510 ms); COM2: one
+// whose answer is late too, but in time.
+TEST(SerialCamera, ProbeAnswerAfterTheTimeOutCountsAsNone) {
+    Link l;
+    l.link.OpenSerialLink();
+    EXPECT_EQ(l.link.mode(), LinkMode::Serial);
+    EXPECT_EQ(l.link.portName(), "COM2");
 }
 
 // COM1: the camera with 30 pictures, whose first file block ends with a wrong trailer.
