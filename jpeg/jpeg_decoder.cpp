@@ -105,7 +105,8 @@ bool JpegDecoder::Fail(JpegStatus why) {
 
 const std::uint8_t* JpegDecoder::DecodeMemory(const std::uint8_t* data, std::uint32_t length) {
     Start();
-    if (data == nullptr || length < 2 || data[0] != 0xFF || data[1] != 0xD8) {
+    if (data == nullptr || length < 2 || length > kMaxStreamLength || data[0] != 0xFF ||
+        data[1] != 0xD8) {
         status_ = JpegStatus::NotDecodable;
         return nullptr;
     }

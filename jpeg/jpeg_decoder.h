@@ -5,7 +5,13 @@
 // The subset handled is the one the camera writes: baseline sequential Huffman
 // coding (SOF0), 8-bit quantisation tables, three components Y, Cb, Cr in one
 // interleaved scan, Y sampled twice horizontally (an MCU covers 16 x 8 pixels and
-// holds the blocks Y, Y, Cb, Cr). Anything else is refused with NotDecodable.
+// holds the blocks Y, Y, Cb, Cr). Anything else is refused with NotDecodable, as
+// are malformed streams: entropy-coded data without a frame, its tables or a scan
+// header before it, markers the decoder does not know before the scan, table
+// numbers or component identifiers outside its storage, segments running past the
+// end, a run past the block's end, a scan needing more data than there is. A
+// stream that ends (or meets EOI) after the frame header but before any scan
+// gives the frame in black, as the camera software always did.
 //
 // The decoder never shows anything itself: a failed decode returns nullptr and
 // status() tells the caller why, so the caller can show its own message.
@@ -58,8 +64,8 @@ class JpegDecoder {
     JpegDecoder& operator=(const JpegDecoder&) = delete;
 
     // Decodes `length` bytes at `data`, which must start with SOI (FF D8); decoding
-    // ends after the first complete scan. Returns the pixel rows (bottom-up, BGR,
-    // header().biSizeImage bytes, rows of frameWidth * 3 bytes) or nullptr.
+    // ends after the first complete scan. Streams above 1 GiB are refused. Returns the pixel rows
+    // (bottom-up, BGR, header().biSizeImage bytes, rows of frameWidth * 3 bytes) or nullptr.
     const std::uint8_t* DecodeMemory(const std::uint8_t* data, std::uint32_t length);
     // Reads the whole file (path in the platform's narrow encoding) and decodes it;
     // parsing goes on after the scan until EOI or the end of the file.

@@ -509,9 +509,12 @@ TEST(JpegDecoderRefuses, StreamsOutsideTheSubsetOrBroken) {
     }
 }
 
-TEST(JpegDecoderRefuses, NullOrTooShortInput) {
+TEST(JpegDecoderRefuses, NullTooShortOrTooLongInput) {
     JpegDecoder decoder;
     const std::uint8_t soi[] = {0xFF, 0xD8};
+    // A length above the limit is refused before anything past it is read.
+    EXPECT_EQ(decoder.DecodeMemory(soi, 0x40000001), nullptr);
+    EXPECT_EQ(decoder.status(), JpegStatus::NotDecodable);
     EXPECT_EQ(decoder.DecodeMemory(nullptr, 100), nullptr);
     EXPECT_EQ(decoder.status(), JpegStatus::NotDecodable);
     EXPECT_EQ(decoder.DecodeMemory(soi, 1), nullptr);
