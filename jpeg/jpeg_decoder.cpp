@@ -14,7 +14,7 @@ namespace vx {
 namespace {
 
 void* HeapAllocate(std::size_t bytes) {
-    return std::calloc(bytes, 1);
+    return std::malloc(bytes);
 }
 void HeapRelease(void* block) {
     std::free(block);
@@ -91,6 +91,7 @@ void JpegDecoder::Start() {
     std::memset(quantTables, 0, sizeof quantTables);
     std::memset(componentQuant, 0, sizeof componentQuant);
     haveFrame = false;
+    pixelsStored = false;
     haveScanHeader = false;
     std::memset(symbolOffsets, 0, sizeof symbolOffsets);
     std::memset(scanSelectors, 0, sizeof scanSelectors);
@@ -187,9 +188,14 @@ bool JpegDecoder::RunMarkerLoop(Stream& s, bool stopAfterScan) {
                 break;
         }
     }
-    // A stream that ends before any SOF0 has no picture.
+    // A stream that ends before any SOF0 has no picture; one that ends before a scan
+    // has stored the frame's pixels gives it in black. (The rows are not cleared
+    // beforehand: a scan writes every one of them.)
     if (pixels_ == nullptr) {
         return Fail(JpegStatus::NotDecodable);
+    }
+    if (!pixelsStored) {
+        std::memset(pixels_, 0, header_.biSizeImage);
     }
     status_ = JpegStatus::Ok;
     return true;
@@ -277,6 +283,7 @@ bool JpegDecoder::OnSOF0(Stream& s) {
 
     ReleasePixels();
     haveFrame = false;
+    pixelsStored = false;
     frameHeight = static_cast<std::int32_t>((height + 7) / 8 * 8);
     frameWidth = static_cast<std::int32_t>((width + 15) / 16 * 16);
     const std::uint32_t bytes =

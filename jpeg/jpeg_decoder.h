@@ -35,7 +35,7 @@ enum class JpegStatus {
 // Where the decoder's large buffers (pixel rows, file contents) come from. The
 // default takes them from the C heap; a host may pass its own, tests pass one that fails.
 struct JpegMemory {
-    void* (*allocate)(std::size_t bytes);  // zero-filled block, or nullptr
+    void* (*allocate)(std::size_t bytes);  // a block of that size (any contents), or nullptr
     void (*release)(void* block);
 };
 
@@ -123,7 +123,8 @@ class JpegDecoder {
     std::uint8_t quantTables[2][64] = {};
     bool quantDefined[2] = {};
     std::uint8_t componentQuant[3] = {};
-    bool haveFrame = false;  // a SOF0 was met (and no EOI since)
+    bool haveFrame = false;     // a SOF0 was met (and no EOI since)
+    bool pixelsStored = false;  // a scan has stored every MCU of the current pixels
     bool haveScanHeader = false;
     std::uint8_t* pixels_ = nullptr;
     std::uint32_t symbolOffsets[4] = {};

@@ -404,6 +404,7 @@ bool JpegDecoder::DecodeScan(Stream& s) {
         }
     }
     s.pos = br.DemandPosition(bits.nbits);
+    pixelsStored = true;
     return true;
 }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +62,16 @@ std::array<int, 3> PixelAt(const Bytes& rows, int width, int height, int x, int 
     return {rows.at(at), rows.at(at + 1), rows.at(at + 2)};
 }
 
+// Blocks filled with a pattern, as memory with any contents could be.
+void* GarbageAllocate(std::size_t bytes) {
+    void* block = std::malloc(bytes);
+    if (block != nullptr) {
+        std::memset(block, 0xA5, bytes);
+    }
+    return block;
+}
+const JpegMemory kGarbageMemory{&GarbageAllocate, &std::free};
+
 TEST(JpegDecoderHeader, FrameEnlargedToWholeMcus) {
     const struct {
         int width, height, frameWidth, frameHeight;
@@ -69,12 +81,15 @@ TEST(JpegDecoderHeader, FrameEnlargedToWholeMcus) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const Bytes stream = BuildPicture(c.width, c.height,
                                           UniformMcus(c.frameWidth / 16 * (c.frameHeight / 8), 0));
-        JpegDecoder decoder;
+        JpegDecoder decoder(kGarbageMemory);
         const std::uint8_t* rows =
             decoder.DecodeMemory(stream.data(), static_cast<std::uint32_t>(stream.size()));
         ASSERT_NE(rows, nullptr);
         EXPECT_EQ(rows, decoder.pixels());
         EXPECT_EQ(decoder.status(), JpegStatus::Ok);
+        // The scan writes every pixel of the frame, padding included: grey here.
+        const std::size_t bytes = static_cast<std::size_t>(c.frameWidth) * c.frameHeight * 3;
+        EXPECT_TRUE(std::all_of(rows, rows + bytes, [](std::uint8_t v) { return v == 128; }));
         BitmapInfoHeader expected;
         expected.biWidth = c.frameWidth;
         expected.biHeight = c.frameHeight;
@@ -523,7 +538,8 @@ TEST(JpegDecoderRefuses, NullTooShortOrTooLongInput) {
 }
 
 // A stream that ends, or meets EOI, after the frame header but before any scan
-// yields the frame's size in black, as the camera software always did.
+// yields the frame's size in black, as the camera software always did; memory
+// that came with other contents is cleared.
 TEST(JpegDecoderPixels, StreamEndingBeforeTheScanGivesABlackFrame) {
     Parts ending;
     ending.sos.clear();
@@ -532,10 +548,13 @@ TEST(JpegDecoderPixels, StreamEndingBeforeTheScanGivesABlackFrame) {
     Parts withEoi = ending;
     withEoi.eoi = {0xFF, 0xD9};
     for (const Parts& p : {ending, withEoi}) {
-        JpegStatus status;
-        const Bytes rows = Decode(p.Join(), &status);
-        EXPECT_EQ(status, JpegStatus::Ok);
-        EXPECT_EQ(rows, Bytes(32 * 8 * 3, 0));
+        const Bytes stream = p.Join();
+        JpegDecoder decoder(kGarbageMemory);
+        const std::uint8_t* rows =
+            decoder.DecodeMemory(stream.data(), static_cast<std::uint32_t>(stream.size()));
+        ASSERT_NE(rows, nullptr);
+        EXPECT_EQ(decoder.status(), JpegStatus::Ok);
+        EXPECT_EQ(Bytes(rows, rows + decoder.header().biSizeImage), Bytes(32 * 8 * 3, 0));
     }
 }
 
