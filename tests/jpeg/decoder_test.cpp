@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -576,10 +577,10 @@ struct CountingMemory {
 class TempFile {
   public:
     explicit TempFile(const Bytes& bytes) {
-        path_ =
-            (std::filesystem::temp_directory_path() /
-             ("vx_jpeg_test_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".jpg"))
-                .string();
+        // Test cases run in parallel processes: a random name keeps their files apart.
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("vx_jpeg_test_" + std::to_string(std::random_device()()) + ".jpg"))
+                    .string();
         std::ofstream(path_, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));

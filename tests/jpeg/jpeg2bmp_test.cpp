@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "jpeg/jpeg_decoder.h"
 #include "tests/jpeg/stream_builder.h"
@@ -16,13 +17,20 @@
 namespace vx {
 namespace {
 
+// Names of files of this test process alone (tests run in parallel processes).
+std::string TempName(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("vx_jpeg2bmp_" + std::to_string(getpid()) + "_" + name))
+        .string();
+}
+
 struct ToolRun {
     int status;
     std::string errors;
 };
 
 ToolRun RunTool(const std::string& in, const std::string& out) {
-    const std::string errors = std::filesystem::temp_directory_path() / "vx_jpeg2bmp_errors.txt";
+    const std::string errors = TempName("errors.txt");
     const std::string command =
         std::string(VX_JPEG2BMP) + " '" + in + "' '" + out + "' 2>'" + errors + "'";
     const int raw = std::system(command.c_str());
@@ -37,7 +45,7 @@ ToolRun RunTool(const std::string& in, const std::string& out) {
 
 TEST(Jpeg2Bmp, WritesTheDecodedRowsBehindABitmapFileHeader) {
     const std::string in = VX_JPEG_FIXTURES "/small_100x75_q90.jpg";
-    const std::string out = std::filesystem::temp_directory_path() / "vx_jpeg2bmp_test.bmp";
+    const std::string out = TempName("picture.bmp");
     const ToolRun run = RunTool(in, out);
     ASSERT_EQ(run.status, 0) << run.errors;
     const std::vector<std::uint8_t> bmp = test::ReadFileBytes(out);
@@ -60,8 +68,8 @@ TEST(Jpeg2Bmp, WritesTheDecodedRowsBehindABitmapFileHeader) {
 }
 
 TEST(Jpeg2Bmp, FailsWithOneLineReason) {
-    const std::string out = std::filesystem::temp_directory_path() / "vx_jpeg2bmp_never.bmp";
-    const std::string notJpeg = std::filesystem::temp_directory_path() / "vx_jpeg2bmp_text.jpg";
+    const std::string out = TempName("never.bmp");
+    const std::string notJpeg = TempName("text.jpg");
     std::ofstream(notJpeg) << "not a picture";
     const struct {
         std::string in;
