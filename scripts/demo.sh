@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# The demo: the uninstall cleaner at work. A throwaway Wine prefix is seeded with a
-# camera driver installation (device keys, driver class keys, Image class instances,
-# read-only INF/PNF files, the stored INF copy, a registered uninstaller) and decoys;
-# Tidrek.exe runs, the confirmation is answered Yes, and what went is listed.
+# The demo, in a throwaway Wine prefix:
+# 1. The camera: a card made from sample photographs is served over USB by the Still
+#    Image stand-in; camtool lists it, fetches every thumbnail (decoded by the
+#    system's own JPEG decoder and reduced for the grid) and two pictures, which must
+#    be byte for byte the card's files. Results land in build/demo/.
+# 2. The uninstall: the prefix is seeded with a camera driver installation (device
+#    keys, driver class keys, Image class instances, read-only INF/PNF files, the
+#    stored INF copy, a registered uninstaller) and decoys; Tidrek.exe runs, the
+#    confirmation is answered Yes, and what went is listed.
 # Expects the win64 build and DISPLAY (./dev demo provides both).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +29,45 @@ $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 $WINE reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "" /f >/dev/null 2>&1
 $WINE reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "" /f >/dev/null 2>&1
 $WINE cmd /c exit </dev/null >/dev/null 2>&1
+
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+OUT="$ROOT/build/demo"
+CARD="$OUT/card"
+mkdir -p "$OUT"
+if [ ! -f "$CARD/.complete" ]; then
+    echo "== making the demo card from sample photographs (once; kept in build/demo/card)"
+    rm -rf "$CARD"
+    "$ROOT/scripts/make-card" "$CARD" --count 12 >/dev/null
+    touch "$CARD/.complete"
+fi
+rm -rf "$OUT/thumbnails" "$OUT/pictures"
+mkdir -p "$OUT/thumbnails" "$OUT/pictures"
+export VX_STI_CARD
+VX_STI_CARD=$(winpath "$CARD")
+camtool() { $WINE "$BIN/camtool.exe" --usb "$@" </dev/null; }
+
+echo "== the camera over USB (Still Image stand-in serving build/demo/card)"
+echo "-- camtool list:"
+camtool list 2>/dev/null | sed 's/^/   /'
+echo "-- camtool thumbs: every thumbnail fetched, decoded and reduced for the grid"
+camtool thumbs "$(winpath "$OUT/thumbnails")" 2>/dev/null | sed 's/^/   /'
+echo "   $(ls "$OUT/thumbnails" | wc -l) thumbnails in build/demo/thumbnails"
+if [ -x /usr/bin/montage ]; then
+    /usr/bin/montage "$OUT"/thumbnails/*.bmp -tile 4x -geometry +4+4 -background '#202020' \
+        "$OUT/contact-sheet.png" && echo "   contact sheet: build/demo/contact-sheet.png"
+fi
+echo "-- camtool get SDSC0003 SDSC0007: whole pictures, compared with the card's files"
+camtool get SDSC0003 SDSC0007 "$(winpath "$OUT/pictures")" 2>/dev/null | sed 's/^/   /'
+for name in SDSC0003 SDSC0007; do
+    if cmp -s "$OUT/pictures/$name.jpg" "$CARD/S${name:1}.JPG"; then
+        echo "   $name.jpg: $(stat -c %s "$OUT/pictures/$name.jpg") bytes, identical to the card"
+    else
+        echo "   $name.jpg: DIFFERS from the card"; exit 1
+    fi
+done
+$WINE "$BIN/jpeg2bmp.exe" "$(winpath "$OUT/pictures/SDSC0007.jpg")" \
+    "$(winpath "$OUT/pictures/SDSC0007.bmp")" </dev/null >/dev/null 2>&1 &&
+    echo "   SDSC0007 decoded by the system's decoder: build/demo/pictures/SDSC0007.bmp"
 
 reg_add() { $WINE reg add "HKLM\\$1" "${@:2}" /f >/dev/null 2>&1; }
 IMAGE='SYSTEM\CurrentControlSet\Control\Class\{6bdd1fc6-810f-11d0-bec7-08002be2092f}'
