@@ -77,7 +77,8 @@ inline ::testing::AssertionResult IsConsistent(const PictureCatalogue& catalogue
 // Entries named P1..Pn (no thumbnails), picture size 1000 + i, thumbnail size 100 + i.
 inline void Fill(PictureCatalogue& catalogue, int n) {
     for (int i = 1; i <= n; ++i) {
-        const std::string name = "P" + std::to_string(i);
+        std::string name = "P";
+        name += std::to_string(i);
         catalogue.AddPicture(name.c_str(), 1000u + static_cast<std::uint32_t>(i),
                              100u + static_cast<std::uint32_t>(i), {});
     }

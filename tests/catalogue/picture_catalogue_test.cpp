@@ -286,7 +286,7 @@ TEST(PictureCatalogue, ForwardAndBackUseLow8BitsAndStayInsideTheList) {
         EXPECT_EQ(result, c.result);
         EXPECT_TRUE(IsConsistent(catalogue));
         EXPECT_EQ(catalogue.position(), c.expectedPosition);
-        EXPECT_EQ(CursorName(catalogue), "P" + std::to_string(c.expectedPosition));
+        EXPECT_EQ(CursorName(catalogue), std::string("P") + std::to_string(c.expectedPosition));
     }
 }
 
