@@ -100,29 +100,34 @@ void ColumnsNarrow(std::int32_t* block, unsigned rows) {
     }
 }
 
-// K in 16-bit lanes, one row per vector.
-alignas(16) constexpr std::int16_t kIdctRows16[8][8] = {
-    {8192, 11363, 10703, 9633, 8192, 6437, 4433, 2260},
-    {8192, 9633, 4433, -2259, -8192, -11362, -10704, -6436},
-    {8192, 6437, -4433, -11362, -8192, 2261, 10704, 9633},
-    {8192, 2260, -10703, -6436, 8192, 9633, -4433, -11363},
-    {8192, -2260, -10703, 6436, 8192, -9633, -4433, 11363},
-    {8192, -6437, -4433, 11362, -8192, -2261, 10704, -9633},
-    {8192, -9633, 4433, 2259, -8192, 11362, -10704, 6436},
-    {8192, -11363, 10703, -9633, 8192, -6437, 4433, -2260},
+// K in 16-bit lanes, one row per vector, narrowed from the one matrix at compile time.
+struct alignas(16) IdctRows16 {
+    std::int16_t k[8][8];
 };
 
-constexpr bool SameAsMatrix() {
+constexpr IdctRows16 NarrowIdctMatrix() {
+    IdctRows16 rows{};
     for (int i = 0; i < 8; ++i) {
         for (int u = 0; u < 8; ++u) {
-            if (kIdctRows16[i][u] != kIdctMatrix[i][u]) {
+            rows.k[i][u] = static_cast<std::int16_t>(kIdctMatrix[i][u]);
+        }
+    }
+    return rows;
+}
+
+constexpr IdctRows16 kIdctRows16 = NarrowIdctMatrix();
+
+constexpr bool NarrowingKeepsEveryValue() {
+    for (int i = 0; i < 8; ++i) {
+        for (int u = 0; u < 8; ++u) {
+            if (kIdctRows16.k[i][u] != kIdctMatrix[i][u]) {
                 return false;
             }
         }
     }
     return true;
 }
-static_assert(SameAsMatrix());
+static_assert(NarrowingKeepsEveryValue());
 
 // The row pass on one row whose eight values fit in 16 bits: each output is one
 // multiply-and-add against a row of K (four exact pair sums) and a horizontal sum,
@@ -138,7 +143,7 @@ inline bool RowNarrow(std::int32_t* row, u32& wide) {
     if (_mm_movemask_epi8(same) != 0xFFFF) {
         return false;
     }
-    const auto* k = reinterpret_cast<const __m128i*>(kIdctRows16);
+    const auto* k = reinterpret_cast<const __m128i*>(kIdctRows16.k);
     // Four outputs from four vectors of partial sums.
     auto sum4 = [](__m128i a, __m128i b, __m128i c, __m128i d) {
         const __m128i ab = _mm_add_epi32(_mm_unpacklo_epi32(a, b), _mm_unpackhi_epi32(a, b));

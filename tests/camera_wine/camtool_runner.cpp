@@ -171,4 +171,15 @@ CamtoolResult RunCamtool(const std::string& args,
     return result;
 }
 
+std::vector<std::string> ExpectedListing(const std::string& folder) {
+    std::vector<std::string> lines;
+    for (const std::string& name : FileNames(folder)) {
+        if (name[0] != 'S')
+            continue;
+        lines.push_back(name.substr(0, 8) + " " +
+                        std::to_string(ReadBytes(folder + "\\" + name).size()));
+    }
+    return lines;
+}
+
 }  // namespace vx::wine

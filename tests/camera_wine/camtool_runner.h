@@ -29,6 +29,9 @@ std::vector<std::string> FileNames(const std::string& folder);
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 bool FileExists(const std::string& path);
+// The listing the camera gives of a card folder: its pictures in name order, each as
+// "NAME SIZE".
+std::vector<std::string> ExpectedListing(const std::string& folder);
 
 // The handles this process holds, as the system's handle table lists them (Wine's
 // GetProcessHandleCount always answers 0).

@@ -59,17 +59,6 @@ StandinLog ReadStandinLog(int port) {
     return log;
 }
 
-std::vector<std::string> ExpectedListing(const std::string& folder) {
-    std::vector<std::string> lines;
-    for (const std::string& name : FileNames(folder)) {
-        if (name[0] != 'S')
-            continue;
-        lines.push_back(name.substr(0, 8) + " " +
-                        std::to_string(ReadBytes(folder + "\\" + name).size()));
-    }
-    return lines;
-}
-
 class RecordingUser final : public UserSide {
   public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }

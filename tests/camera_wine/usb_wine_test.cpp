@@ -25,18 +25,6 @@ std::string CardFolder(const std::string& card) {
     return BinFolder() + "..\\" VX_CAMERA_CARDS "\\" + card;
 }
 
-// The listing the camera gives of a card folder: its pictures in name order.
-std::vector<std::string> ExpectedListing(const std::string& folder) {
-    std::vector<std::string> lines;
-    for (const std::string& name : FileNames(folder)) {
-        if (name[0] != 'S')
-            continue;
-        lines.push_back(name.substr(0, 8) + " " +
-                        std::to_string(ReadBytes(folder + "\\" + name).size()));
-    }
-    return lines;
-}
-
 int Count(const std::vector<std::string>& lines, const std::string& line) {
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }

@@ -270,14 +270,15 @@ TEST(JpegDecoderMarkers, SkippedAndRepeatedSegmentsLeaveThePictureUnchanged) {
              StreamBuilder s = head();
              s.DqtFlat(0, 1).DqtFlat(1, 1).Sof0(16, 8);
              Bytes payload;
-             const std::pair<int, test::HuffmanSpec> tables[] = {{0x00, test::LumaDcTable()},
-                                                                 {0x01, test::ChromaDcTable()},
-                                                                 {0x10, test::LumaAcTable()},
-                                                                 {0x11, test::ChromaAcTable()}};
-             for (const auto& [id, spec] : tables) {
+             const std::pair<int, test::HuffmanTableBytes> tables[] = {
+                 {0x00, test::LumaDcTable()},
+                 {0x01, test::ChromaDcTable()},
+                 {0x10, test::LumaAcTable()},
+                 {0x11, test::ChromaAcTable()}};
+             for (const auto& [id, huffman] : tables) {
                  payload.push_back(static_cast<std::uint8_t>(id));
-                 payload.insert(payload.end(), spec.counts.begin(), spec.counts.end());
-                 payload.insert(payload.end(), spec.symbols.begin(), spec.symbols.end());
+                 payload.insert(payload.end(), huffman.counts.begin(), huffman.counts.end());
+                 payload.insert(payload.end(), huffman.symbols.begin(), huffman.symbols.end());
              }
              s.Segment(0xC4, payload).Sos();
              return withTail(s);
@@ -487,7 +488,7 @@ TEST(JpegDecoderRefuses, StreamsOutsideTheSubsetOrBroken) {
         {"code that no table row holds", [](Parts& p) { p.data.assign(p.data.size(), 0xFF); }},
         {"DC size above 16",
          [](Parts& p) {
-             test::HuffmanSpec dc = test::LumaDcTable();
+             test::HuffmanTableBytes dc = test::LumaDcTable();
              dc.symbols[0] = 17;  // the one code of length 2, "00"
              p.dht = StreamBuilder()
                          .Dht(0, 0, dc)

@@ -9,8 +9,8 @@ namespace vx::test {
 
 namespace {
 
-HuffmanSpec Make(std::array<std::uint8_t, 16> counts, std::vector<std::uint8_t> symbols) {
-    return HuffmanSpec{counts, std::move(symbols)};
+HuffmanTableBytes Make(std::array<std::uint8_t, 16> counts, std::vector<std::uint8_t> symbols) {
+    return HuffmanTableBytes{counts, std::move(symbols)};
 }
 
 // All 162 AC symbols, the likelier (short runs, small sizes) first.
@@ -41,13 +41,13 @@ std::uint32_t ValueBits(int value, int size) {
     return static_cast<std::uint32_t>(value < 0 ? value + (1 << size) - 1 : value);
 }
 
-std::array<EntropyCoder::Code, 256> Codes(const HuffmanSpec& spec) {
+std::array<EntropyCoder::Code, 256> Codes(const HuffmanTableBytes& huffman) {
     std::array<EntropyCoder::Code, 256> table{};
     std::uint32_t code = 0;
     std::size_t next = 0;
     for (int length = 1; length <= 16; ++length) {
-        for (int i = 0; i < spec.counts[length - 1]; ++i) {
-            table[spec.symbols.at(next++)] = {code++, length};
+        for (int i = 0; i < huffman.counts[length - 1]; ++i) {
+            table[huffman.symbols.at(next++)] = {code++, length};
         }
         code <<= 1;
     }
@@ -56,21 +56,21 @@ std::array<EntropyCoder::Code, 256> Codes(const HuffmanSpec& spec) {
 
 }  // namespace
 
-HuffmanSpec LumaDcTable() {
+HuffmanTableBytes LumaDcTable() {
     return Make({0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
                 {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
 }
 
-HuffmanSpec ChromaDcTable() {
+HuffmanTableBytes ChromaDcTable() {
     return Make({0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
                 {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
 }
 
-HuffmanSpec LumaAcTable() {
+HuffmanTableBytes LumaAcTable() {
     return Make({0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 125}, AcSymbols());
 }
 
-HuffmanSpec ChromaAcTable() {
+HuffmanTableBytes ChromaAcTable() {
     return Make({0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 119}, AcSymbols());
 }
 
@@ -99,7 +99,7 @@ std::vector<std::uint8_t> BitWriter::Finish() {
     return out;
 }
 
-EntropyCoder::EntropyCoder(const HuffmanSpec& dc, const HuffmanSpec& ac)
+EntropyCoder::EntropyCoder(const HuffmanTableBytes& dc, const HuffmanTableBytes& ac)
     : dc_(Codes(dc)), ac_(Codes(ac)) {}
 
 void EntropyCoder::PutSymbol(BitWriter& w, const std::array<Code, 256>& table, int symbol) {
@@ -174,10 +174,10 @@ StreamBuilder& StreamBuilder::Sof0(int width, int height) {
                           static_cast<std::uint8_t>(width), 3, 1, 0x21, 0, 2, 0x11, 1, 3, 0x11, 1});
 }
 
-StreamBuilder& StreamBuilder::Dht(int tableClass, int number, const HuffmanSpec& spec) {
+StreamBuilder& StreamBuilder::Dht(int tableClass, int number, const HuffmanTableBytes& huffman) {
     std::vector<std::uint8_t> payload = {static_cast<std::uint8_t>(tableClass << 4 | number)};
-    payload.insert(payload.end(), spec.counts.begin(), spec.counts.end());
-    payload.insert(payload.end(), spec.symbols.begin(), spec.symbols.end());
+    payload.insert(payload.end(), huffman.counts.begin(), huffman.counts.end());
+    payload.insert(payload.end(), huffman.symbols.begin(), huffman.symbols.end());
     return Segment(0xC4, payload);
 }
 

@@ -10,17 +10,17 @@
 
 namespace vx::test {
 
-struct HuffmanSpec {
+struct HuffmanTableBytes {
     std::array<std::uint8_t, 16> counts{};  // codes of length 1..16
     std::vector<std::uint8_t> symbols;
 };
 
 // DC tables for sizes 0..11 (codes up to 9 and up to 11 bits), AC tables for every
 // run/size symbol (codes up to 16 bits).
-HuffmanSpec LumaDcTable();
-HuffmanSpec ChromaDcTable();
-HuffmanSpec LumaAcTable();
-HuffmanSpec ChromaAcTable();
+HuffmanTableBytes LumaDcTable();
+HuffmanTableBytes ChromaDcTable();
+HuffmanTableBytes LumaAcTable();
+HuffmanTableBytes ChromaAcTable();
 
 // Quantised coefficients of one block in zig-zag order; entry 0 is the DC value.
 using Block = std::array<int, 64>;
@@ -40,7 +40,7 @@ class BitWriter {
 // Huffman coding of values with one pair of tables.
 class EntropyCoder {
   public:
-    EntropyCoder(const HuffmanSpec& dc, const HuffmanSpec& ac);
+    EntropyCoder(const HuffmanTableBytes& dc, const HuffmanTableBytes& ac);
     void PutDcDifference(BitWriter& w, int difference) const;
     void PutAc(BitWriter& w, int run, int value) const;  // value != 0
     void PutEndOfBlock(BitWriter& w) const { PutSymbol(w, ac_, 0x00); }
@@ -69,7 +69,7 @@ class StreamBuilder {
     StreamBuilder& DqtFlat(int table, std::uint8_t value);
     // Components 1, 2, 3 with the camera's sampling (2x1, 1x1, 1x1) and quant tables 0, 1, 1.
     StreamBuilder& Sof0(int width, int height);
-    StreamBuilder& Dht(int tableClass, int number, const HuffmanSpec& spec);
+    StreamBuilder& Dht(int tableClass, int number, const HuffmanTableBytes& huffman);
     // Luma tables as DC/AC 0, chroma tables as DC/AC 1.
     StreamBuilder& DefaultTables();
     // Scan header with table selectors (DC << 4 | AC) for components 1, 2, 3.
